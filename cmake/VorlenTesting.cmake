@@ -1,0 +1,67 @@
+# Test helpers shared by every tree.
+#   linux, linux-asan: tests run natively.
+#   win64:             tests run under 64-bit Wine in the tree's own prefix.
+#   win32:             tests are compiled and linked, never run.
+
+set(VORLEN_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+
+# GoogleTest from Debian's sources, built with this tree's compiler.
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+
+if(VORLEN_WINDOWS AND VORLEN_RUNS_HERE)
+  set(VORLEN_WINE /usr/lib/wine/wine64 CACHE FILEPATH "64-bit Wine loader")
+  set(VORLEN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
+  configure_file(${VORLEN_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
+    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+  # Runs a Windows program of this tree: tests use it as their emulator.
+  set(VORLEN_EMULATOR ${CMAKE_BINARY_DIR}/wine-run)
+  set(CMAKE_CROSSCOMPILING_EMULATOR ${VORLEN_EMULATOR})
+
+  # One persistent wineserver for the whole run; without it every test waits
+  # seconds for Wine's helper processes to come and go.
+  add_test(NAME wine.start COMMAND ${VORLEN_SOURCE_DIR}/cmake/wine-server.sh start ${VORLEN_WINEPREFIX})
+  set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
+  add_test(NAME wine.stop COMMAND ${VORLEN_SOURCE_DIR}/cmake/wine-server.sh stop ${VORLEN_WINEPREFIX})
+  set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+else()
+  set(VORLEN_EMULATOR "")
+endif()
+
+# Marks a test as needing this tree's Wine when the tree is a Windows one.
+function(vorlen_test_environment name)
+  if(VORLEN_WINDOWS)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine)
+  endif()
+  if(VORLEN_SANITIZE)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT
+      "ASAN_OPTIONS=detect_leaks=1:abort_on_error=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  endif()
+endfunction()
+
+# vorlen_add_gtest(NAME SOURCES src... [LIBS lib...])
+function(vorlen_add_gtest name)
+  cmake_parse_arguments(arg "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${arg_SOURCES})
+  target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main vorlen_warnings)
+  if(VORLEN_RUNS_HERE)
+    add_test(NAME ${name} COMMAND ${name})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    vorlen_test_environment(${name})
+  endif()
+endfunction()
+
+# vorlen_add_script_test(NAME COMMAND cmd args...): a test run by a host
+# program (a shell script, say); Windows programs reach Wine through
+# ${VORLEN_EMULATOR}, which the script receives in the VORLEN_EMULATOR variable.
+function(vorlen_add_script_test name)
+  cmake_parse_arguments(arg "" "" "COMMAND" ${ARGN})
+  if(VORLEN_RUNS_HERE)
+    add_test(NAME ${name} COMMAND ${arg_COMMAND})
+    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+    vorlen_test_environment(${name})
+    set_property(TEST ${name} APPEND PROPERTY ENVIRONMENT "VORLEN_EMULATOR=${VORLEN_EMULATOR}")
+  endif()
+endfunction()

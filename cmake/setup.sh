@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the builds and tests need. Quick when all
+# are present; as root it installs what is missing, otherwise it names it.
+set -eu
+packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
+  binutils-mingw-w64-x86-64 wine64 libwine-dev googletest libgtest-dev libbenchmark-dev poppler-utils
+  clang-format)
+if [ "${VORLEN_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" != 0 ]; then
+  echo "setup: missing Debian packages: ${missing[*]}" >&2
+  echo "setup: install them as root (apt-get install ${missing[*]}) and run again" >&2
+  exit 1
+fi
+echo "setup: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null
