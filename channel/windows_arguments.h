@@ -1,0 +1,23 @@
+#pragma once
+// The standard Windows rules for a command line (those of CommandLineToArgvW
+// and the C runtime): how one value is quoted so that it reaches a program as
+// one argument with its exact text, and how a command line splits back into
+// arguments. The POSIX runner uses the split to start the converter with the
+// same arguments that it would receive on Windows.
+#include <vector>
+
+#include "channel/text.h"
+
+namespace vorlen {
+
+// Wraps `value` in double quotes. Backslashes directly before a double quote or
+// before the closing quote are doubled and a double quote becomes \". A value
+// with neither comes back as quote, value, quote, byte for byte.
+Text QuoteArgument(TextView value);
+
+// Splits a command line into its arguments. The first argument, the program,
+// follows the loader's rule: up to the next blank, or between double quotes
+// when it starts with one, backslashes taken literally.
+std::vector<Text> SplitCommandLine(TextView commandLine);
+
+}  // namespace vorlen
