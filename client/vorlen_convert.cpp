@@ -1,0 +1,62 @@
+// vorlen-convert: converts one document through a Vorlen object, printing each
+// Message event as one line. Exit codes: 0 converted, 1 not converted,
+// 2 usage error, 3 the conversion raised an error (its number is printed).
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "channel/error.h"
+#include "client/options.h"
+#include "job/command_line.h"
+#include "job/vorlen.h"
+
+namespace {
+
+using vorlen::Text;
+
+class PrintingSink final : public vorlen::MessageSink {
+ public:
+  void Message(Text& msgType, Text& msgLocation, Text& msg) override {
+    std::string line = vorlen::ToUtf8(msgType) + " ";
+    if (!msgLocation.empty()) line += vorlen::ToUtf8(msgLocation) + ": ";
+    line += vorlen::ToUtf8(msg);
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+  }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<Text> args;
+  for (int i = 1; i < argc; ++i) args.push_back(vorlen::FromUtf8(argv[i]));
+
+  auto parsed = vorlen::client::ParseArguments(args);
+  if (auto* error = std::get_if<std::string>(&parsed)) {
+    std::fprintf(stderr, "%s\n", error->c_str());
+    return 2;
+  }
+  const auto& invocation = std::get<vorlen::client::Invocation>(parsed);
+  if (invocation.help) {
+    std::fputs(vorlen::client::kUsage, stdout);
+    return 0;
+  }
+
+  vorlen::Vorlen job;
+  for (const auto& call : invocation.calls) vorlen::client::Apply(call, job.settings());
+
+  if (invocation.printCommandLine) {
+    const Text line = vorlen::BuildCommandLine(job.settings(), invocation.input, invocation.output);
+    std::printf("%s\n", vorlen::ToUtf8(line).c_str());
+    return 0;
+  }
+
+  job.events().Connect(std::make_shared<PrintingSink>());
+  try {
+    return job.Convert(invocation.input, invocation.output) == 1 ? 0 : 1;
+  } catch (const vorlen::VorlenError& error) {
+    std::fprintf(stderr, "vorlen-convert: error %d: %s\n", error.number(), error.what());
+    return 3;
+  }
+}
