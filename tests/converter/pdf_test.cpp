@@ -1,0 +1,103 @@
+// The PDF the converter writes: a cross-reference table that points at every
+// object, stream lengths that fit, and text that stays inside the margins.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+
+#include "converter/fonts.h"
+#include "converter/layout.h"
+#include "converter/pdf_writer.h"
+
+namespace converter {
+namespace {
+
+Document Sample(int paragraphs) {
+  Document document;
+  document.title = "T\xC3\xA9st";
+  for (int i = 0; i < paragraphs; ++i)
+    document.blocks.push_back({Block::Kind::Paragraph, 0, 0, "",
+                               "Paragraph " + std::to_string(i) +
+                                   " (with parentheses) and a back\\slash, " +
+                                   std::string(40, 'w') + " " + std::string(200, 'x') + " end."});
+  document.blocks.push_back({Block::Kind::Heading, 1, 0, "", "A heading"});
+  document.blocks.push_back({Block::Kind::Paragraph, 0, 2, "7.", "A list item\nwith a break"});
+  return document;
+}
+
+TEST(PdfFile, CrossReferenceTablePointsAtEveryObject) {
+  std::string pdf = WritePdf(LayOut(Sample(60)), "T\xC3\xA9st");
+  ASSERT_TRUE(pdf.starts_with("%PDF-1.4\n"));
+  ASSERT_TRUE(pdf.ends_with("%%EOF\n"));
+  size_t startxref = pdf.rfind("startxref\n");
+  ASSERT_NE(startxref, std::string::npos);
+  size_t xref = std::strtoul(pdf.c_str() + startxref + 10, nullptr, 10);
+  ASSERT_EQ(pdf.compare(xref, 5, "xref\n"), 0);
+  std::smatch header;
+  std::string table = pdf.substr(xref);
+  ASSERT_TRUE(std::regex_search(table, header, std::regex("^xref\n0 (\\d+)\n")));
+  int size = std::stoi(header[1]);
+  size_t entry = xref + header.length(0);
+  EXPECT_EQ(pdf.compare(entry, 20, "0000000000 65535 f \n"), 0);
+  for (int number = 1; number < size; ++number) {
+    std::string line = pdf.substr(entry + 20 * static_cast<size_t>(number), 20);
+    ASSERT_TRUE(line.ends_with(" 00000 n \n")) << line;
+    size_t offset = std::stoul(line.substr(0, 10));
+    std::string expected = std::to_string(number) + " 0 obj\n";
+    EXPECT_EQ(pdf.compare(offset, expected.size(), expected), 0) << "object " << number;
+  }
+  EXPECT_NE(table.find("/Size " + std::to_string(size)), std::string::npos);
+  EXPECT_NE(pdf.find("/Title <FEFF005400E900730074>"), std::string::npos);
+}
+
+TEST(PdfFile, StreamLengthsMatchAndStringsAreEscaped) {
+  std::string pdf = WritePdf(LayOut(Sample(3)), "");
+  std::regex stream("/Length (\\d+) >>\nstream\n");
+  int streams = 0;
+  for (auto it = std::sregex_iterator(pdf.begin(), pdf.end(), stream); it != std::sregex_iterator();
+       ++it) {
+    size_t start = static_cast<size_t>(it->position(0) + it->length(0));
+    size_t length = std::stoul((*it)[1]);
+    EXPECT_EQ(pdf.compare(start + length, 9, "endstream"), 0);
+    ++streams;
+  }
+  EXPECT_GE(streams, 1);
+  EXPECT_NE(pdf.find("\\(with parentheses\\) and a back\\\\slash"), std::string::npos);
+  EXPECT_EQ(pdf.find("/Title"), std::string::npos);
+}
+
+TEST(PageLayout, TextStaysInsideTheMarginsAndFlowsOntoNewPages) {
+  Layout layout = LayOut(Sample(60));
+  EXPECT_GT(layout.pages.size(), 3u);
+  const PageGeometry& g = layout.geometry;
+  for (const Page& page : layout.pages) {
+    for (const PlacedText& text : page.texts) {
+      EXPECT_GE(text.x, g.margin - 30);  // list markers hang left of their item
+      EXPECT_LE(text.x + TextWidth(text.font, text.text, text.size), g.width - g.margin + 0.01);
+      EXPECT_GE(text.y, g.margin - text.size);
+      EXPECT_LE(text.y, g.height - g.margin);
+    }
+  }
+  // The forced break of the list item gives two lines; its marker stands left of the first.
+  const std::vector<PlacedText>& last = layout.pages.back().texts;
+  ASSERT_GE(last.size(), 3u);
+  EXPECT_EQ(last[last.size() - 3].text, "A list item");
+  EXPECT_EQ(last[last.size() - 2].text, "7.");
+  EXPECT_LT(last[last.size() - 2].x, last[last.size() - 3].x);
+  EXPECT_EQ(last.back().text, "with a break");
+}
+
+TEST(PageLayout, CharactersOutsideTheStandardFontsAreCounted) {
+  Document document;
+  document.blocks.push_back(
+      {Block::Kind::Paragraph, 0, 0, "", "\xE2\x82\xAC \xCE\xA9 \xE2\x98\x83"});
+  Layout layout = LayOut(document);
+  EXPECT_EQ(layout.replacedCharacters, 2);  // the euro sign is in WinAnsi
+  ASSERT_EQ(layout.pages[0].texts.size(), 1u);
+  EXPECT_EQ(layout.pages[0].texts[0].text, "\x80 ? ?");
+  EXPECT_EQ(LayOut(Document{}).pages.size(), 1u);  // an empty document gives one blank page
+}
+
+}  // namespace
+}  // namespace converter
