@@ -10,7 +10,7 @@ CMAKE_linux-asan := -DCMAKE_BUILD_TYPE=Debug -DVORLEN_SANITIZE=ON
 CMAKE_win32      := -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-i686-w64-mingw32.cmake
 CMAKE_win64      := -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-x86_64-w64-mingw32.cmake
 
-.PHONY: all setup build test demo fuzz format clean $(addprefix build-,$(TREES))
+.PHONY: all setup build test bench demo fuzz format clean $(addprefix build-,$(TREES))
 
 all: build
 
@@ -25,11 +25,17 @@ $(addprefix build-,$(TREES)): build-%: $(BUILD)/%/Makefile
 
 build: setup $(addprefix build-,$(TREES))
 
+# After the CTest runs, a short fuzz of the status protocol when clang is here.
 test: build
-	@bash cmake/run-tests.sh $(BUILD) linux linux-asan win64
+	@status=0; bash cmake/run-tests.sh $(BUILD) linux linux-asan win64 || status=1; \
+	bash cmake/fuzz.sh $(BUILD) 30 --if-available || status=1; exit $$status
+
+# Throughput of the status protocol (native, optimised tree).
+bench: build-linux
+	@$(BUILD)/linux/bin/protocol_bench
 
 demo: setup build-linux build-win64
-	@bash examples/demo.sh $(BUILD)
+	@bash examples/demo-com.sh $(BUILD)
 
 fuzz: setup
 	@VORLEN_FUZZ=1 bash cmake/setup.sh

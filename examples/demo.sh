@@ -1,9 +1,19 @@
 #!/usr/bin/env bash
-# The main job: shows the converter command line that a configured object
-# builds for the sample document.
+# The demo: converts the sample document with the stand-in converter through
+# the native library, printing each Message event, and says where the PDF is.
 set -eu
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/$build/linux/bin/vorlen-convert" --converter "$root/$build/linux/bin/vorlen" \
-  --style-sheet "$root/examples/sample.css" --html --print-command-line \
-  "$root/examples/sample.html" "$root/$build/sample.pdf"
+case $build in /*) ;; *) build=$root/$build ;; esac
+bin=$build/linux/bin
+pdf=$build/sample.pdf
+rm -f "$pdf"
+echo "converting examples/sample.html with $bin/vorlen"
+status=0
+"$bin/vorlen-convert" --converter "$bin/vorlen" --style-sheet "$root/examples/sample.css" --html \
+  "$root/examples/sample.html" "$pdf" || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "the conversion failed (vorlen-convert exit code $status)" >&2
+  exit "$status"
+fi
+echo "PDF written: $pdf ($(wc -c <"$pdf") bytes)"

@@ -1,0 +1,181 @@
+// vorlen-convert.exe: the Windows twin of the native vorlen-convert. Same
+// options and output, but it converts through the registered COM component
+// VorlenCOM.Vorlen: early-bound through _Vorlen, events through the
+// connection point. Exit codes: 0 converted, 1 not converted, 2 usage error,
+// 3 the conversion raised an error (its number is printed), 4 the component
+// cannot be created (not registered, say).
+#include <windows.h>
+
+#include <ocidl.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "VorlenCOM.h"
+#include "client/com/printing_sink.h"
+#include "client/options.h"
+#include "component/bstr.h"
+#include "component/com_ptr.h"
+#include "job/command_line.h"
+#include "job/settings.h"
+
+namespace {
+
+using vorlen::Text;
+using vorlen::com::Bstr;
+using vorlen::com::ComPtr;
+
+class ComFailure {
+ public:
+  explicit ComFailure(HRESULT hr) : hr_(hr) {}
+  HRESULT hr() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+void Check(HRESULT hr) {
+  if (FAILED(hr)) throw ComFailure(hr);
+}
+
+// The setters of the component, in the shape that client::Apply calls.
+class ComSetters {
+ public:
+  explicit ComSetters(_Vorlen* object) : o_(object) {}
+  void SetVorlenPath(const Text& t) { Check(o_->SetVorlenPath(Bstr(t).get())); }
+  void AddStyleSheet(const Text& t) { Check(o_->AddStyleSheet(Bstr(t).get())); }
+  void ClearStyleSheets() { Check(o_->ClearStyleSheets()); }
+  void SetHTML(std::int16_t f) { Check(o_->SetHTML(f)); }
+  void SetLog(const Text& t) { Check(o_->SetLog(Bstr(t).get())); }
+  void SetBaseURL(const Text& t) { Check(o_->SetBaseURL(Bstr(t).get())); }
+  void SetXInclude(std::int16_t f) { Check(o_->SetXInclude(f)); }
+  void SetEmbedFonts(std::int16_t f) { Check(o_->SetEmbedFonts(f)); }
+  void SetCompress(std::int16_t f) { Check(o_->SetCompress(f)); }
+  void SetEncrypt(std::int16_t f) { Check(o_->SetEncrypt(f)); }
+  void SetEncryptInfo(std::int16_t bits, const Text& user, const Text& owner, std::int16_t print,
+                      std::int16_t modify, std::int16_t copy, std::int16_t annotate) {
+    Check(o_->SetEncryptInfo(bits, Bstr(user).get(), Bstr(owner).get(), print, modify, copy,
+                             annotate));
+  }
+
+ private:
+  _Vorlen* o_;
+};
+
+std::vector<Text> Arguments() {
+  int count = 0;
+  LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<Text> args;
+  for (int i = 1; argv && i < count; ++i) {
+    Text arg(std::wcslen(argv[i]), u'\0');
+    std::memcpy(arg.data(), argv[i], arg.size() * sizeof(char16_t));
+    args.push_back(std::move(arg));
+  }
+  LocalFree(argv);
+  return args;
+}
+
+class Apartment {
+ public:
+  Apartment() : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  Apartment(const Apartment&) = delete;
+  Apartment& operator=(const Apartment&) = delete;
+  ~Apartment() {
+    if (SUCCEEDED(hr_)) CoUninitialize();
+  }
+  HRESULT hr() const { return hr_; }
+
+ private:
+  HRESULT hr_;
+};
+
+// The error's number and description, as the native client prints them.
+int ReportError(HRESULT hr) {
+  std::string description = "failed";
+  ComPtr<IErrorInfo> info;
+  if (GetErrorInfo(0, info.put()) == S_OK) {
+    Bstr text;
+    if (SUCCEEDED(info->GetDescription(text.slot())) && text.get()) {
+      description = vorlen::ToUtf8(text.text());
+    }
+  }
+  if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
+    std::fprintf(stderr, "vorlen-convert: error %d: %s\n", static_cast<int>(HRESULT_CODE(hr)),
+                 description.c_str());
+  } else {
+    std::fprintf(stderr, "vorlen-convert: error 0x%08lX: %s\n", static_cast<unsigned long>(hr),
+                 description.c_str());
+  }
+  return 3;
+}
+
+int Run(const vorlen::client::Invocation& invocation) {
+  if (invocation.printCommandLine) {
+    // The command line is the component's private business; the same
+    // settings give the same line here.
+    vorlen::Settings settings;
+    for (const auto& call : invocation.calls) vorlen::client::Apply(call, settings);
+    const Text line = vorlen::BuildCommandLine(settings, invocation.input, invocation.output);
+    std::printf("%s\n", vorlen::ToUtf8(line).c_str());
+    return 0;
+  }
+
+  Apartment apartment;
+  ComPtr<_Vorlen> object;
+  const HRESULT created = FAILED(apartment.hr())
+                              ? apartment.hr()
+                              : CoCreateInstance(CLSID_Vorlen, nullptr, CLSCTX_INPROC_SERVER,
+                                                 IID__Vorlen, object.put_void());
+  if (FAILED(created)) {
+    std::fprintf(stderr,
+                 "vorlen-convert: cannot create VorlenCOM.Vorlen (0x%08lX); register it with "
+                 "regsvr32 VORLEN.dll\n",
+                 static_cast<unsigned long>(created));
+    return 4;
+  }
+  try {
+    ComSetters setters(object.get());
+    for (const auto& call : invocation.calls) vorlen::client::Apply(call, setters);
+
+    vorlen::client::PrintingSink sink;
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    DWORD cookie = 0;
+    Check(object.As(IID_IConnectionPointContainer, container));
+    Check(container->FindConnectionPoint(DIID___Vorlen, point.put()));
+    Check(point->Advise(&sink, &cookie));
+
+    LONG result = 0;
+    const Bstr input(invocation.input), output(invocation.output);
+    const HRESULT hr = object->Convert(input.get(), output.get(), &result);
+    point->Unadvise(cookie);
+    if (FAILED(hr)) return ReportError(hr);
+    return result == 1 ? 0 : 1;
+  } catch (const ComFailure& failure) {
+    return ReportError(failure.hr());
+  }
+}
+
+}  // namespace
+
+int main() {
+  try {
+    auto parsed = vorlen::client::ParseArguments(Arguments());
+    if (auto* error = std::get_if<std::string>(&parsed)) {
+      std::fprintf(stderr, "%s\n", error->c_str());
+      return 2;
+    }
+    const auto& invocation = std::get<vorlen::client::Invocation>(parsed);
+    if (invocation.help) {
+      std::fputs(vorlen::client::kUsage, stdout);
+      return 0;
+    }
+    return Run(invocation);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "vorlen-convert: %s\n", e.what());
+    return 3;
+  }
+}

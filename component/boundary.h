@@ -1,0 +1,35 @@
+#pragma once
+// The COM boundary: every method body runs inside AtBoundary, so that no C++
+// exception leaves the module. The core's error number becomes an HRESULT of
+// the control facility (5 -> 0x800A0005, CTL_E_ILLEGALFUNCTIONCALL) with an
+// IErrorInfo that late-bound callers receive as the exception's description.
+#include <windows.h>
+
+#include <exception>
+#include <new>
+
+#include "channel/error.h"
+
+namespace vorlen::com {
+
+inline constexpr wchar_t kProgId[] = L"VorlenCOM.Vorlen";
+
+HRESULT HresultOfError(int number);
+HRESULT ReportError(const VorlenError& error);  // sets the thread's error info
+HRESULT ReportFailure(HRESULT hr);              // clears stale error info
+
+template <class Body>
+HRESULT AtBoundary(Body&& body) noexcept {
+  try {
+    body();
+    return S_OK;
+  } catch (const VorlenError& error) {
+    return ReportError(error);
+  } catch (const std::bad_alloc&) {
+    return ReportFailure(E_OUTOFMEMORY);
+  } catch (...) {
+    return ReportFailure(E_FAIL);
+  }
+}
+
+}  // namespace vorlen::com

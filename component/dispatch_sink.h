@@ -1,0 +1,29 @@
+#pragma once
+// A COM event sink as the core's event source sees it: Message arrives at the
+// sink as IDispatch::Invoke(1, DISPATCH_METHOD) with three VT_BYREF|VT_BSTR
+// arguments in reverse order (text, location, type). Each argument points at a
+// BSTR of its own; nothing is read back, and whatever the sink leaves there is
+// freed afterwards. A sink's failure is ignored: it must not keep the other
+// sinks from their events nor end the conversion.
+#include <windows.h>
+
+#include <oaidl.h>
+
+#include "component/com_ptr.h"
+#include "job/event_source.h"
+
+namespace vorlen::com {
+
+inline constexpr DISPID kDispidMessage = 1;
+
+class DispatchSink final : public MessageSink {
+ public:
+  explicit DispatchSink(ComPtr<IDispatch> sink) : sink_(std::move(sink)) {}
+  void Message(Text& msgType, Text& msgLocation, Text& msg) override;
+  IDispatch* sink() const { return sink_.get(); }
+
+ private:
+  ComPtr<IDispatch> sink_;
+};
+
+}  // namespace vorlen::com

@@ -1,0 +1,57 @@
+#pragma once
+// The event source that every Vorlen object owns: it keeps the connected sinks
+// and raises Message on each of them synchronously, on the caller's thread.
+//
+// Delivery rules, for sinks that change the connections while Message is
+// being delivered (a sink runs client code, which may do anything):
+// - A raise walks the connections as they stood when it began, in the order
+//   of connection. Each sink is kept alive for the length of its own call,
+//   even when it is disconnected meanwhile.
+// - A sink disconnected during a raise, before its turn, is skipped by that
+//   raise; a sink that disconnects itself finishes its call normally.
+// - A sink connected during a raise receives only later raises.
+// - A raise started from inside a sink (a nested conversion, say) is a raise
+//   of its own with the same rules; the outer raise then goes on with the
+//   sinks still connected.
+// - A sink that throws ends the raise: the exception propagates to the raiser
+//   and the later sinks are not called. COM sinks are reached through the
+//   component's connection point, which decides what their failures mean.
+#include <cstdint>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "channel/text.h"
+
+namespace vorlen {
+
+class MessageSink {
+ public:
+  virtual ~MessageSink() = default;
+  // The three arguments are the raiser's own copies; what a sink writes into
+  // them is dropped.
+  virtual void Message(Text& msgType, Text& msgLocation, Text& msg) = 0;
+};
+
+class EventSource {
+ public:
+  using Cookie = std::uint32_t;  // never handed out twice by one source
+
+  // Returns the new connection's cookie; a null sink is not connected and gets 0.
+  Cookie Connect(std::shared_ptr<MessageSink> sink);
+  bool Disconnect(Cookie cookie);  // false for an unknown cookie
+  std::vector<std::pair<Cookie, std::shared_ptr<MessageSink>>> Connections() const;
+
+  // Calls every connected sink with fresh copies of the three texts, so that
+  // what one sink writes into its arguments never reaches the next one. With
+  // no sink connected it does nothing.
+  void RaiseMessage(const Text& msgType, const Text& msgLocation, const Text& msg);
+
+ private:
+  bool IsConnected(Cookie cookie) const;
+
+  std::vector<std::pair<Cookie, std::shared_ptr<MessageSink>>> sinks_;
+  Cookie nextCookie_ = 1;
+};
+
+}  // namespace vorlen

@@ -1,0 +1,46 @@
+#include "job/vorlen.h"
+
+#include "channel/platform.h"
+#include "channel/runner.h"
+#include "channel/status_protocol.h"
+#include "job/command_line.h"
+
+namespace vorlen {
+namespace {
+
+// Where one run's status lines go: Message events to the object's event
+// source, the protocol's alerts to the platform.
+class RunEvents final : public StatusEvents {
+ public:
+  RunEvents(EventSource& source, Platform& platform) : source_(source), platform_(platform) {}
+  void Message(const Text& msgType, const Text& msgLocation, const Text& msg) override {
+    source_.RaiseMessage(msgType, msgLocation, msg);
+  }
+  void Alert(const Text& prompt, AlertStyle style) override { platform_.Alert(prompt, style); }
+
+ private:
+  EventSource& source_;
+  Platform& platform_;
+};
+
+}  // namespace
+
+Vorlen::Vorlen() : Vorlen(SystemPlatform()) {}
+Vorlen::Vorlen(Platform& platform) : platform_(platform) {}
+
+std::int32_t Vorlen::Convert(const Text& xmlPath, const Text& pdfPath) {
+  std::int32_t result = 0;
+  // Complete before the run starts: setters called from an event handler
+  // affect only later conversions.
+  const Text commandLine = BuildCommandLine(settings_, xmlPath, pdfPath);
+  const Text fin = RunConverter(commandLine);
+  if (fin == u"success") result = 1;
+  return result;
+}
+
+Text Vorlen::RunConverter(const Text& commandLine) {
+  RunEvents events(events_, platform_);
+  return vorlen::RunConverter(platform_, events, commandLine);
+}
+
+}  // namespace vorlen

@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Clients of the registered component that nobody here wrote, and the ones
+# the README shows: registers the tree's VORLEN.dll with Wine's regsvr32, runs
+# the VBScript and JScript tests under Wine's cscript, the README's VBScript
+# example, and vorlen-convert.exe; unregisters at the end.
+# Usage: script_clients.sh BIN_DIR SOURCE_DIR   (VORLEN_EMULATOR runs Windows programs)
+set -u -o pipefail
+bin=$1 source=$2
+run=${VORLEN_EMULATOR:?set by the test: runs Windows programs}
+windows() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
+dll=$(windows "$bin/VORLEN.dll")
+converter=$(windows "$bin/status_converter.exe")
+work=$(mktemp -d)
+trap 'rm -rf "$work"; "$run" regsvr32 /u /s "$dll" >/dev/null 2>&1' EXIT
+export VORLEN_TEST_RECORD
+VORLEN_TEST_RECORD=$(windows "$work/command-line.txt")
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+"$run" regsvr32 /s "$dll" || { echo "regsvr32 failed"; exit 1; }
+tests=$source/tests/component
+"$run" cscript //nologo "$(windows "$tests/script_client_test.vbs")" "$converter" \
+  "$VORLEN_TEST_RECORD" || fail "the VBScript client"
+"$run" cscript //nologo "$(windows "$tests/script_client_test.js")" "$converter" \
+  "$VORLEN_TEST_RECORD" || fail "the JScript client"
+
+# The README's VBScript example with the stand-in converter.
+pdf=$(windows "$work/sample.pdf")
+output=$("$run" cscript //nologo "$(windows "$source/examples/vorlen.vbs")" \
+  "$(windows "$bin/vorlen.exe")" "$(windows "$source/examples/sample.html")" "$pdf" | tr -d '\r')
+[ "$output" = "converted: $pdf" ] && [ -s "$work/sample.pdf" ] || fail "examples/vorlen.vbs: $output"
+
+# vorlen-convert.exe: events printed as the native client prints them, exit codes.
+output=$("$run" "$bin/vorlen-convert.exe" --converter "$converter" \
+  'lines:msg|wrn|a.html:3|bad|thing\r\nmsg|err||x\r\nfin|success\r\n' | tr -d '\r')
+code=$?
+[ "$code" = 0 ] && [ "$output" = $'wrn a.html:3: bad|thing\nerr x' ] ||
+  fail "vorlen-convert.exe printed (exit $code): $output"
+"$run" "$bin/vorlen-convert.exe" --converter "$converter" 'lines:fin|failure\r\n'
+code=$?
+[ "$code" = 1 ] || fail "vorlen-convert.exe on failure: exit $code"
+output=$("$run" "$bin/vorlen-convert.exe" --converter "$converter" 'lines:msg|ab\r\n' 2>&1 |
+  tr -d '\r')
+code=$?
+[ "$code" = 3 ] && [ "$output" = "vorlen-convert: error 5: Invalid procedure call or argument" ] ||
+  fail "vorlen-convert.exe on error 5 (exit $code): $output"
+
+[ $status -eq 0 ] && echo "script clients: ok"
+exit $status

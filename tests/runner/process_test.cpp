@@ -1,0 +1,156 @@
+// The converter process as it sees itself, a converter that outlives its run,
+// nested runs, many runs in a row, and the stand-in converter end to end.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "channel/error.h"
+#include "channel/windows_arguments.h"
+#include "job/command_line.h"
+#include "tests/runner/support.h"
+
+namespace vorlen::test {
+namespace {
+
+bool Contains(const std::string& haystack, const std::string& needle) {
+  return haystack.find(needle) != std::string::npos;
+}
+
+class Process : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
+    UseScriptConverter(job);
+    job.events().Connect(sink);
+  }
+  Vorlen job;
+  std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
+  AlertCatcher catcher;
+};
+
+TEST_F(Process, ConverterSeesItsCommandLineAndOnePipe) {
+  const std::string record = TempPath("record.txt");
+  job.settings().AddStyleSheet(u"a b.css");
+  const Text xml = Scenario("r=" + record + ";o=fin|success\\r\\n");
+  const Text commandLine = BuildCommandLine(job.settings(), xml, u"out \"q\".pdf");
+  ASSERT_EQ(job.Convert(xml, u"out \"q\".pdf"), 1);
+  const std::string seen = ReadAll(record);
+  std::string expectedArgs;
+  const auto args = SplitCommandLine(commandLine);
+  for (std::size_t i = 1; i < args.size(); ++i) expectedArgs += "arg=" + ToUtf8(args[i]) + "\n";
+  EXPECT_EQ(seen.substr(0, expectedArgs.size()), expectedArgs);
+  EXPECT_TRUE(Contains(seen, "stdout-pipe=yes\n")) << seen;
+  EXPECT_TRUE(Contains(seen, "stdout-is-stderr=yes\n")) << seen;
+  // The input pipe's write end stayed with the runner and was closed.
+  EXPECT_TRUE(Contains(seen, "stdin=closed\n")) << seen;
+  if (Contains(seen, "cmdline=")) {
+    EXPECT_TRUE(Contains(seen, "cmdline=" + ToUtf8(commandLine) + "\n")) << seen;
+  } else {
+    // Neither pipe reached the converter through another descriptor.
+    EXPECT_TRUE(Contains(seen, "pipe-copies=0\n")) << seen;
+  }
+  std::filesystem::remove(record);
+}
+
+TEST_F(Process, ConverterOutlivingItsRunGetsABrokenPipe) {
+  // The run ends at the bad fin value; the converter then writes far more
+  // than a pipe holds. It must learn that nobody reads, not block forever.
+  const std::string mark = TempPath("flood.txt");
+  EXPECT_EQ(job.Convert(Scenario("o=fin|bogus\\r\\n;s=100;f=" + mark)), 0);
+  std::string seen;
+  for (int i = 0; i < 200 && seen.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    seen = ReadAll(mark);
+  }
+  EXPECT_EQ(seen, "broken\n");
+  std::filesystem::remove(mark);
+}
+
+// Calls setters and a nested Convert on the same object from the first
+// Message of the outer run.
+class NestingSink : public RecordingSink {
+ public:
+  NestingSink(Vorlen& job, std::string innerRecord)
+      : job_(job), innerRecord_(std::move(innerRecord)) {}
+  void Message(Text& msgType, Text& msgLocation, Text& msg) override {
+    RecordingSink::Message(msgType, msgLocation, msg);
+    if (nested_) return;
+    nested_ = true;
+    job_.settings().SetHTML(-1);
+    innerResult =
+        job_.Convert(Scenario("r=" + innerRecord_ + ";o=msg|inf|in|inner\\r\\nfin|success\\r\\n"));
+  }
+  std::int32_t innerResult = -1;
+
+ private:
+  Vorlen& job_;
+  std::string innerRecord_;
+  bool nested_ = false;
+};
+
+TEST_F(Process, NestedConvertFromAMessageHandler) {
+  const std::string outerRecord = TempPath("outer.txt");
+  const std::string innerRecord = TempPath("inner.txt");
+  auto nesting = std::make_shared<NestingSink>(job, innerRecord);
+  job.events().Connect(nesting);
+  const std::int32_t outer = job.Convert(
+      Scenario("r=" + outerRecord +
+               ";o=msg|inf|out|first\\r\\n;s=100;o=msg|inf|out|second\\r\\nfin|failure\\r\\n"));
+  EXPECT_EQ(outer, 0);
+  EXPECT_EQ(nesting->innerResult, 1);
+  EXPECT_EQ(nesting->events, (std::vector<Event>{{u"inf", u"out", u"first"},
+                                                 {u"inf", u"in", u"inner"},
+                                                 {u"inf", u"out", u"second"}}));
+  EXPECT_FALSE(Contains(ReadAll(outerRecord), "arg=html\n"));
+  EXPECT_TRUE(Contains(ReadAll(innerRecord), "arg=-i\narg=html\n"));
+  EXPECT_TRUE(catcher.alerts.empty());
+  std::filesystem::remove(outerRecord);
+  std::filesystem::remove(innerRecord);
+}
+
+TEST_F(Process, ManyRunsThroughEveryWayOutLeaveNothingOpen) {
+  const auto round = [&] {
+    EXPECT_EQ(job.Convert(Scenario("o=msg|inf|l|x\\r\\nfin|success\\r\\n")), 1);
+    EXPECT_EQ(job.Convert(Scenario("o=fin|failure\\r\\n")), 0);
+    EXPECT_EQ(job.Convert(Scenario("x=0")), 0);
+    EXPECT_EQ(job.Convert(Scenario("o=fin|nope\\r\\n")), 0);
+    EXPECT_THROW(job.Convert(Scenario("o=ab\\r\\n")), VorlenError);
+    Vorlen missing;
+    missing.settings().SetVorlenPath(u"no-such-vorlen-program");
+    EXPECT_EQ(missing.Convert(u"in.xml"), 0);
+  };
+  round();  // first use sets up what the system keeps for good
+  const long before = OpenHandleCount();
+  const int rounds = 5;
+  for (int i = 0; i < rounds; ++i) round();
+  EXPECT_LE(OpenHandleCount(), before);
+  EXPECT_EQ(catcher.alerts.size(), static_cast<std::size_t>(3 * (rounds + 1)));
+}
+
+TEST_F(Process, StandInConverterEndToEnd) {
+  const std::string converter = ProgramBesideTests("vorlen");
+  if (converter.empty()) GTEST_SKIP() << "the stand-in converter is not built in this tree";
+  const std::string pdf = TempPath("sample.pdf");
+  job.settings().SetVorlenPath(FromUtf8(converter));
+  job.settings().SetHTML(-1);
+  const std::string sample = std::string(VORLEN_SOURCE_DIR) + "/examples/sample.html";
+  EXPECT_EQ(job.Convert(FromUtf8(HostPath(sample)), FromUtf8(pdf)), 1);
+  EXPECT_EQ(ReadAll(pdf).substr(0, 5), "%PDF-");
+  EXPECT_FALSE(sink->events.empty());
+  EXPECT_TRUE(catcher.alerts.empty());
+  // A broken document: the converter's own verdict, with its diagnostics.
+  sink->events.clear();
+  const std::string bad = std::string(VORLEN_SOURCE_DIR) + "/tests/data/malformed.xml";
+  job.settings().SetHTML(0);
+  EXPECT_EQ(job.Convert(FromUtf8(HostPath(bad)), FromUtf8(pdf + ".bad")), 0);
+  EXPECT_FALSE(sink->events.empty());
+  EXPECT_TRUE(catcher.alerts.empty());
+  std::filesystem::remove(pdf);
+}
+
+}  // namespace
+}  // namespace vorlen::test

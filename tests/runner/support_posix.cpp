@@ -1,0 +1,50 @@
+// The POSIX side of the test support.
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "tests/runner/support.h"
+
+namespace vorlen::test {
+
+std::string ProgramBesideTests(const std::string& name) {
+  const auto dir = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  const auto path = dir / name;
+  return std::filesystem::exists(path) ? path.string() : std::string();
+}
+
+std::string TempPath(const std::string& name) {
+  static std::atomic<int> counter{0};
+  return (std::filesystem::temp_directory_path() / ("vorlen-runner-" + std::to_string(getpid()) +
+                                                    "-" + std::to_string(++counter) + "-" + name))
+      .string();
+}
+
+std::string HostPath(const std::string& path) {
+  return path;
+}
+
+long OpenHandleCount() {
+  long count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++count;
+  }
+  return count;
+}
+
+struct AlertCatcher::Hook {
+  AlertHandler previous;
+};
+
+AlertCatcher::AlertCatcher() : hook_(std::make_unique<Hook>()) {
+  hook_->previous = SetAlertHandler([this](const Text& prompt, AlertStyle style) {
+    alerts.push_back({prompt, style});
+  });
+}
+
+AlertCatcher::~AlertCatcher() {
+  SetAlertHandler(std::move(hook_->previous));
+}
+
+}  // namespace vorlen::test

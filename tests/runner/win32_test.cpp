@@ -1,0 +1,89 @@
+// What only Windows has: the thread's messages handled while a converter
+// runs (a timer that starts a nested conversion), and alerts on a window
+// station that nobody sees.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "tests/runner/support.h"
+
+namespace vorlen::test {
+namespace {
+
+Vorlen* gJob = nullptr;
+int gFired = 0;
+std::int32_t gInner = -1;
+
+void CALLBACK OnTimer(HWND, UINT, UINT_PTR id, DWORD) {
+  KillTimer(nullptr, id);
+  ++gFired;
+  gInner = gJob->Convert(Scenario("o=msg|inf|timer|inner\\r\\nfin|success\\r\\n"));
+}
+
+TEST(Win32Messages, TimerRunsANestedConversionDuringASilentConverter) {
+  if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
+  Vorlen job;
+  UseScriptConverter(job);
+  auto sink = std::make_shared<RecordingSink>();
+  job.events().Connect(sink);
+  gJob = &job;
+  gFired = 0;
+  SetTimer(nullptr, 0, 50, OnTimer);
+  EXPECT_EQ(job.Convert(Scenario("s=1500;o=msg|inf|outer|last\\r\\nfin|failure\\r\\n")), 0);
+  EXPECT_EQ(gFired, 1);
+  EXPECT_EQ(gInner, 1);
+  EXPECT_EQ(sink->events,
+            (std::vector<Event>{{u"inf", u"timer", u"inner"}, {u"inf", u"outer", u"last"}}));
+}
+
+std::string gDebugOutput;
+
+LONG CALLBACK OnDebugString(EXCEPTION_POINTERS* info) {
+  const EXCEPTION_RECORD& r = *info->ExceptionRecord;
+  if (r.ExceptionCode == DBG_PRINTEXCEPTION_C && r.NumberParameters >= 2) {
+    gDebugOutput.append(reinterpret_cast<const char*>(r.ExceptionInformation[1]),
+                        static_cast<std::size_t>(r.ExceptionInformation[0]));
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST(Win32Alerts, HiddenWindowStationGetsDebugOutputInsteadOfABox) {
+  if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
+  HWINSTA original = GetProcessWindowStation();
+  HWINSTA hidden = CreateWindowStationW(L"vorlen-hidden", 0, WINSTA_ALL_ACCESS, nullptr);
+  if (hidden == nullptr) GTEST_SKIP() << "no second window station here";
+  USEROBJECTFLAGS flags{};
+  GetUserObjectInformationW(hidden, UOI_FLAGS, &flags, sizeof flags, nullptr);
+  if ((flags.dwFlags & WSF_VISIBLE) != 0 || !SetProcessWindowStation(hidden)) {
+    CloseWindowStation(hidden);
+    GTEST_SKIP() << "cannot move to a hidden window station here";
+  }
+  void* handler = AddVectoredExceptionHandler(1, OnDebugString);
+  gDebugOutput.clear();
+  std::int32_t result = -1;
+  {
+    AlertCatcher catcher;  // a box would be caught here
+    Vorlen job;
+    UseScriptConverter(job);
+    result = job.Convert(Scenario("x=0"));
+    EXPECT_TRUE(catcher.alerts.empty());
+  }
+  RemoveVectoredExceptionHandler(handler);
+  SetProcessWindowStation(original);
+  CloseWindowStation(hidden);
+  EXPECT_EQ(result, 0);
+  EXPECT_NE(gDebugOutput.find("retV = 0"), std::string::npos) << gDebugOutput;
+
+  // Back on the visible station the box is shown again.
+  AlertCatcher catcher;
+  Vorlen job;
+  UseScriptConverter(job);
+  EXPECT_EQ(job.Convert(Scenario("x=0")), 0);
+  EXPECT_EQ(catcher.alerts, (std::vector<CaughtAlert>{{u"retV = 0", AlertStyle::Plain}}));
+}
+
+}  // namespace
+}  // namespace vorlen::test
