@@ -27,7 +27,7 @@ build: setup $(addprefix build-,$(TREES))
 
 # After the CTest runs, a short fuzz of the status protocol when clang is here.
 test: build
-	@status=0; bash cmake/run-tests.sh $(BUILD) linux linux-asan win64 || status=1; \
+	@status=0; bash cmake/run-tests.sh $(BUILD) linux linux-asan win64 win32 || status=1; \
 	bash cmake/fuzz.sh $(BUILD) 30 --if-available || status=1; exit $$status
 
 # Throughput of the status protocol (native, optimised tree).

@@ -1,7 +1,9 @@
 # Test helpers shared by every tree.
 #   linux, linux-asan: tests run natively.
 #   win64:             tests run under 64-bit Wine in the tree's own prefix.
-#   win32:             tests are compiled and linked, never run.
+#   win32:             tests run under 32-bit Wine in the tree's own 32-bit
+#                      prefix, where the machine runs 32-bit code
+#                      (cmake/run-tests.sh probes first and skips otherwise).
 
 set(VORLEN_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
@@ -12,7 +14,13 @@ set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
 
 if(VORLEN_WINDOWS AND VORLEN_RUNS_HERE)
-  set(VORLEN_WINE /usr/lib/wine/wine64 CACHE FILEPATH "64-bit Wine loader")
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(VORLEN_WINE /usr/lib/wine/wine64 CACHE FILEPATH "Wine loader of this tree's word size")
+    set(VORLEN_WINEARCH win64)
+  else()
+    set(VORLEN_WINE /usr/lib/wine/wine CACHE FILEPATH "Wine loader of this tree's word size")
+    set(VORLEN_WINEARCH win32)
+  endif()
   set(VORLEN_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
   configure_file(${VORLEN_SOURCE_DIR}/cmake/wine-run.sh.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
@@ -22,9 +30,11 @@ if(VORLEN_WINDOWS AND VORLEN_RUNS_HERE)
 
   # One persistent wineserver for the whole run; without it every test waits
   # seconds for Wine's helper processes to come and go.
-  add_test(NAME wine.start COMMAND ${VORLEN_SOURCE_DIR}/cmake/wine-server.sh start ${VORLEN_WINEPREFIX})
+  add_test(NAME wine.start COMMAND ${VORLEN_SOURCE_DIR}/cmake/wine-server.sh start ${VORLEN_WINEPREFIX}
+    ${VORLEN_WINE} ${VORLEN_WINEARCH})
   set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
-  add_test(NAME wine.stop COMMAND ${VORLEN_SOURCE_DIR}/cmake/wine-server.sh stop ${VORLEN_WINEPREFIX})
+  add_test(NAME wine.stop COMMAND ${VORLEN_SOURCE_DIR}/cmake/wine-server.sh stop ${VORLEN_WINEPREFIX}
+    ${VORLEN_WINE} ${VORLEN_WINEARCH})
   set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
 else()
   set(VORLEN_EMULATOR "")

@@ -1,11 +1,20 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the builds and tests need. Quick when all
 # are present; as root it installs what is missing, otherwise it names it.
+# 32-bit Wine (wine32:i386) is added only where this machine's kernel runs
+# 32-bit programs: elsewhere it could not run, and the 32-bit tests are skipped.
 set -eu
+here=$(cd "$(dirname "$0")" && pwd)
 packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64 wine64 libwine-dev googletest libgtest-dev libbenchmark-dev poppler-utils
   clang-format)
 if [ "${VORLEN_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
+runs32=0
+# The probe needs only binutils, which g++ brings.
+if command -v as >/dev/null && bash "$here/probe-32bit.sh" >/dev/null; then
+  runs32=1
+  packages+=(wine32:i386)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -13,10 +22,14 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 if [ "$(id -u)" != 0 ]; then
   echo "setup: missing Debian packages: ${missing[*]}" >&2
+  [ $runs32 = 1 ] && echo "setup: wine32:i386 needs 'dpkg --add-architecture i386' first" >&2
   echo "setup: install them as root (apt-get install ${missing[*]}) and run again" >&2
   exit 1
 fi
 echo "setup: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+if [ $runs32 = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
 apt-get update -qq
 apt-get install -y -qq "${missing[@]}" >/dev/null

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Prepares the Wine prefix of one build tree, once: a 64-bit prefix whose
-# graphics driver is null, so that message boxes block as they do on Windows
-# and tests can read and dismiss them. Safe to run concurrently and repeatedly.
+# Prepares the Wine prefix of one build tree, once: a prefix of the tree's word
+# size (VORLEN_WINE is its loader, WINEARCH win64 or win32) whose graphics
+# driver is null, so that message boxes block as they do on Windows and tests
+# can read and dismiss them. Safe to run concurrently and repeatedly.
 set -eu
 prefix=${1:?usage: wine-prefix.sh PREFIX}
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=${WINEARCH:-win64}
 wine=${VORLEN_WINE:-/usr/lib/wine/wine64}
 mkdir -p "$prefix"
 exec 9>"$prefix.lock"

@@ -94,7 +94,7 @@ TEST(Registration, RoundTripThroughRegsvr32) {
   // registered versions are hexadecimal, so 19.0 is written 13.0.
   const std::wstring library = L"TypeLib\\" + GuidText(LIBID_VorlenCOM) + L"\\13.0";
   EXPECT_EQ(Value(library), L"Vorlen ActiveX Dll 5.0");
-  const auto libraryPath = Value(library + L"\\0\\win64");
+  const auto libraryPath = Value(library + (sizeof(void*) == 8 ? L"\\0\\win64" : L"\\0\\win32"));
   ASSERT_TRUE(libraryPath);
   EXPECT_EQ(FullPath(*libraryPath), FullPath(OwnDll()));
   // Not restricted, not a control, not hidden (the system may add FHASDISKIMAGE).

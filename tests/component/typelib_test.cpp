@@ -140,8 +140,8 @@ void ExpectLibrary(const std::wstring& dll, const char* syskind) {
   EXPECT_EQ(locales.registered, 0u);
 }
 
-TEST(TypeLibrary, SixtyFourBitBuildMatchesTheTable) {
-  ExpectLibrary(OwnDll(), "WIN64");
+TEST(TypeLibrary, OwnBuildMatchesTheTable) {
+  ExpectLibrary(OwnDll(), sizeof(void*) == 8 ? "WIN64" : "WIN32");
 }
 
 TEST(TypeLibrary, ThirtyTwoBitBuildMatchesTheTable) {
