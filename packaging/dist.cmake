@@ -8,8 +8,10 @@ endforeach()
 if(NOT WIXL)
   message(FATAL_ERROR "wixl is missing: install Debian's wixl package (make setup)")
 endif()
-set(examples sample.html sample.css vorlen.vbs vorlen.js vorlen.ps1 vorlen_vba.bas vorlen_client.cpp)
-list(TRANSFORM examples PREPEND ${SOURCE}/examples/)
+# The examples are the ones the installer's source names.
+file(STRINGS ${SOURCE}/packaging/VORLEN.wxs examples REGEX "Source=\"examples/")
+string(REGEX MATCHALL "examples/[^\"]+" examples "${examples}")
+list(TRANSFORM examples PREPEND ${SOURCE}/)
 string(REGEX REPLACE "^([0-9]+\\.[0-9]+\\.[0-9]+)$" "\\1.0" VORLEN_ASSEMBLY_VERSION ${VERSION})
 
 # The MSI: wixl takes only relative Source paths, so it runs in its folder.
