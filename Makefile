@@ -5,28 +5,30 @@ JOBS  ?= $(shell nproc)
 TREES := linux linux-asan win32 win64
 FUZZ_SECONDS ?= 600
 
-CMAKE_linux      := -DCMAKE_BUILD_TYPE=RelWithDebInfo
-CMAKE_linux-asan := -DCMAKE_BUILD_TYPE=Debug -DVORLEN_SANITIZE=ON
-CMAKE_win32      := -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-i686-w64-mingw32.cmake
-CMAKE_win64      := -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/toolchain-x86_64-w64-mingw32.cmake
-
-.PHONY: all setup build test bench demo fuzz format clean $(addprefix build-,$(TREES))
+.PHONY: all setup build test bench demo dist fuzz format clean $(addprefix build-,$(TREES))
 
 all: build
 
 setup:
 	@bash cmake/setup.sh
 
+# Each tree is the preset of its name in CMakePresets.json.
 $(BUILD)/%/Makefile: | setup
-	cmake -S . -B $(BUILD)/$* $(CMAKE_$*) >/dev/null
+	cmake --preset $* -B $(BUILD)/$* >/dev/null
 
 $(addprefix build-,$(TREES)): build-%: $(BUILD)/%/Makefile
 	cmake --build $(BUILD)/$* -j$(JOBS)
 
 build: setup $(addprefix build-,$(TREES))
 
+# VORLEN-<version>.msi and VORLEN-<version>.zip in $(BUILD)/dist, from both
+# Windows trees.
+dist: setup build-win32 build-win64
+	cmake --build $(BUILD)/win64 --target dist
+
 # After the CTest runs, a short fuzz of the status protocol when clang is here.
-test: build
+# The win64 tree's tests try the archives of `make dist`.
+test: build dist
 	@status=0; bash cmake/run-tests.sh $(BUILD) linux linux-asan win64 win32 || status=1; \
 	bash cmake/fuzz.sh $(BUILD) 30 --if-available || status=1; exit $$status
 

@@ -3,7 +3,11 @@
 #include <charconv>
 #include <string_view>
 
+#include "vorlen_version.h"
+
 namespace vorlen::client {
+
+const char kVersionLine[] = "vorlen-convert " VORLEN_VERSION "\n";
 
 const char kUsage[] =
     "usage: vorlen-convert [options] INPUT [OUTPUT]\n"
@@ -18,6 +22,7 @@ const char kUsage[] =
     "  --key-bits N --user-password P --owner-password P\n"
     "      [--disallow print|modify|copy|annotate]...   one set of encryption settings\n"
     "  --print-command-line    print the converter's command line and exit\n"
+    "  --version               print the version and exit\n"
     "Options apply in the order given; INPUT and OUTPUT reach the converter as given.\n";
 
 namespace {
@@ -39,6 +44,13 @@ std::optional<std::int16_t> ParseKeyBits(const Text& text) {
 }
 
 }  // namespace
+
+bool Invocation::NamesConverter() const {
+  for (const auto& call : calls) {
+    if (call.setter == S::SetVorlenPath) return true;
+  }
+  return false;
+}
 
 std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& args) {
   Invocation result;
@@ -69,6 +81,8 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
 
     if (name == u"--help" || name == u"-h") {
       result.help = true;
+    } else if (name == u"--version") {
+      result.version = true;
     } else if (name == u"--print-command-line") {
       result.printCommandLine = true;
     } else if (name == u"--converter" || name == u"--style-sheet" || name == u"--log" ||
@@ -133,7 +147,7 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
     }
   }
 
-  if (result.help) return result;
+  if (result.help || result.version) return result;
   if (paths.empty()) return std::string("vorlen-convert: no INPUT given (see --help)");
   if (paths.size() > 2) return std::string("vorlen-convert: more than INPUT and OUTPUT given");
   result.input = paths[0];

@@ -46,6 +46,9 @@ struct Invocation {
   Text input, output;
   bool printCommandLine = false;
   bool help = false;
+  bool version = false;
+  // True when the calls name the converter (--converter).
+  bool NamesConverter() const;
 };
 
 // Parses the arguments after the program name. On a usage error, returns the
@@ -53,6 +56,7 @@ struct Invocation {
 std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& args);
 
 extern const char kUsage[];
+extern const char kVersionLine[];  // "vorlen-convert X.Y.Z\n", the project's version
 
 // Calls the named setter on anything with the Vorlen object's setters; flags
 // arrive as the COM boolean (-1 or 0).

@@ -1,12 +1,14 @@
 // vorlen-convert: converts one document through a Vorlen object, printing each
 // Message event as one line. Exit codes: 0 converted, 1 not converted,
 // 2 usage error, 3 the conversion raised an error (its number is printed).
+// Without --converter it looks for the converter itself (converter_lookup.h).
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "channel/error.h"
+#include "client/converter_lookup.h"
 #include "client/options.h"
 #include "job/command_line.h"
 #include "job/vorlen.h"
@@ -38,12 +40,17 @@ int main(int argc, char** argv) {
     return 2;
   }
   const auto& invocation = std::get<vorlen::client::Invocation>(parsed);
-  if (invocation.help) {
-    std::fputs(vorlen::client::kUsage, stdout);
+  if (invocation.help || invocation.version) {
+    std::fputs(invocation.help ? vorlen::client::kUsage : vorlen::client::kVersionLine, stdout);
     return 0;
   }
 
   vorlen::Vorlen job;
+  if (!invocation.NamesConverter()) {
+    if (const auto found = vorlen::client::FindConverter(argc > 0 ? argv[0] : nullptr)) {
+      job.settings().SetVorlenPath(vorlen::FromUtf8(found->string()));
+    }
+  }
   for (const auto& call : invocation.calls) vorlen::client::Apply(call, job.settings());
 
   if (invocation.printCommandLine) {

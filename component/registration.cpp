@@ -1,120 +1,103 @@
 #include "component/registration.h"
 
-#include <oleauto.h>
-#include <olectl.h>
-
-#include <cwchar>
 #include <string>
 
-#include "VorlenCOM.h"
 #include "component/boundary.h"
 #include "component/module_state.h"
-#include "component/type_library.h"
+#include "component/registration_table.h"
 
 namespace vorlen::com {
 namespace {
 
-// The registration record of the module's one class.
-constexpr wchar_t kClassVersion[] = L"1.0";
-constexpr wchar_t kThreadingModel[] = L"Apartment";
+constexpr Bitness kOwnBitness = sizeof(void*) == 8 ? Bitness::x64 : Bitness::x86;
 
-std::wstring GuidText(REFGUID guid) {
-  wchar_t text[40] = {};
-  StringFromGUID2(guid, text, 40);
-  return text;
+// An open key below HKEY_CLASSES_ROOT, closed with its owner.
+class RegistryKey {
+ public:
+  RegistryKey() = default;
+  RegistryKey(const RegistryKey&) = delete;
+  RegistryKey& operator=(const RegistryKey&) = delete;
+  ~RegistryKey() {
+    if (handle_) RegCloseKey(handle_);
+  }
+
+  LONG Create(const std::wstring& key) {
+    return RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0,
+                           KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &handle_, nullptr);
+  }
+  LONG Open(const std::wstring& key, REGSAM access) {
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, access, &handle_);
+  }
+  HKEY get() const { return handle_; }
+
+ private:
+  HKEY handle_ = nullptr;
+};
+
+// The table holds plain ASCII text.
+std::wstring Wide(const std::string& text) {
+  return std::wstring(text.begin(), text.end());
 }
 
-std::wstring ClassKey() {
-  return L"CLSID\\" + GuidText(CLSID_Vorlen);
+// The module's folder, as RegisterTypeLib writes HELPDIR: no final backslash.
+std::wstring Folder(const std::wstring& path) {
+  const auto end = path.find_last_of(L'\\');
+  return end == std::wstring::npos ? std::wstring() : path.substr(0, end);
 }
 
-// Writes one string value under HKEY_CLASSES_ROOT\key, creating the key.
-HRESULT SetString(const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-  HKEY handle = nullptr;
-  LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                                nullptr, &handle, nullptr);
+HRESULT WriteRow(const RegistryRow& row, const std::wstring& modulePath) {
+  std::wstring value = Wide(row.text);
+  if (row.data == RegistryRow::Data::ModulePath) value = modulePath;
+  if (row.data == RegistryRow::Data::ModuleFolder) value = Folder(modulePath);
+  RegistryKey key;
+  LONG status = key.Create(Wide(row.key));
   if (status == ERROR_SUCCESS) {
+    const std::wstring name = Wide(row.name);
     const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    status = RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                            bytes);
-    RegCloseKey(handle);
+    status = RegSetValueExW(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                            reinterpret_cast<const BYTE*>(value.c_str()), bytes);
   }
   return HRESULT_FROM_WIN32(status);
 }
 
-HRESULT DeleteTree(const std::wstring& key) {
-  const LONG status = RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
+HRESULT RemoveRow(const RegistryRow& row) {
+  RegistryKey key;
+  LONG status = key.Open(Wide(row.key), KEY_SET_VALUE);
+  if (status == ERROR_SUCCESS) {
+    const std::wstring name = Wide(row.name);
+    status = RegDeleteValueW(key.get(), name.empty() ? nullptr : name.c_str());
+  }
   if (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) return S_OK;
   return HRESULT_FROM_WIN32(status);
 }
 
-bool KeyExists(const std::wstring& key) {
-  HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
-    return false;
+// Removes the key when nothing is left in it.
+HRESULT RemoveIfEmpty(const std::wstring& name) {
+  DWORD subkeys = 0, values = 0;
+  {
+    RegistryKey key;
+    const LONG status = key.Open(name, KEY_QUERY_VALUE);
+    if (status == ERROR_FILE_NOT_FOUND) return S_OK;
+    if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    if (RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+      return S_OK;
+    }
   }
-  RegCloseKey(handle);
-  return true;
-}
-
-// Unregisters the library and its interfaces, if this version is registered
-// at all (systems differ in what UnRegisterTypeLib answers when it is not).
-HRESULT UnregisterTypeLibrary() {
-  ComPtr<ITypeLib> library;
-  HRESULT hr = LoadEmbeddedTypeLib(library);
-  if (FAILED(hr)) return hr;
-  TLIBATTR* attr = nullptr;
-  hr = library->GetLibAttr(&attr);
-  if (FAILED(hr)) return hr;
-  // Registered versions are written in hexadecimal: 19.0 is the key 13.0.
-  wchar_t version[16] = {};
-  swprintf(version, 16, L"%x.%x", attr->wMajorVerNum, attr->wMinorVerNum);
-  const std::wstring key = L"TypeLib\\" + GuidText(attr->guid) + L"\\" + version;
-  if (KeyExists(key)) {
-    hr = UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid,
-                           attr->syskind);
-  }
-  library->ReleaseTLibAttr(attr);
-  return hr;
-}
-
-HRESULT WriteClassKeys(const std::wstring& modulePath) {
-  const std::wstring clsid = GuidText(CLSID_Vorlen);
-  const std::wstring classKey = ClassKey();
-  const std::wstring progIdKey = kProgId;
-  // The class has no description of its own: its key shows the ProgID.
-  const struct {
-    std::wstring key;
-    const wchar_t* name;
-    std::wstring value;
-  } values[] = {
-      {classKey, nullptr, kProgId},
-      {classKey + L"\\InprocServer32", nullptr, modulePath},
-      {classKey + L"\\InprocServer32", L"ThreadingModel", kThreadingModel},
-      {classKey + L"\\ProgID", nullptr, kProgId},
-      {classKey + L"\\VERSION", nullptr, kClassVersion},
-      {classKey + L"\\TypeLib", nullptr, GuidText(LIBID_VorlenCOM)},
-      {progIdKey, nullptr, kProgId},
-      {progIdKey + L"\\CLSID", nullptr, clsid},
-  };
-  for (const auto& v : values) {
-    const HRESULT hr = SetString(v.key, v.name, v.value);
-    if (FAILED(hr)) return hr;
-  }
-  return S_OK;
+  if (subkeys != 0 || values != 0) return S_OK;
+  const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, name.c_str());
+  return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK
+                                                                   : HRESULT_FROM_WIN32(status);
 }
 
 HRESULT RegisterServerOnce() {
   const std::wstring path = ModulePath();
   if (path.empty()) return LastError();
-  ComPtr<ITypeLib> library;
-  HRESULT hr = LoadEmbeddedTypeLib(library);
-  if (FAILED(hr)) return hr;
-  // Registers the library and the interfaces it describes, both marshalled by
-  // the type library (the automation marshaller).
-  hr = RegisterTypeLib(library.get(), const_cast<OLECHAR*>(path.c_str()), nullptr);
-  if (FAILED(hr)) return hr;
-  return WriteClassKeys(path);
+  for (const auto& row : RegistrationRows(kOwnBitness)) {
+    const HRESULT hr = WriteRow(row, path);
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
 }
 
 }  // namespace
@@ -129,10 +112,12 @@ HRESULT RegisterServer() {
 
 HRESULT UnregisterServer() {
   HRESULT result = S_OK;
+  const auto keep = [&](HRESULT hr) {
+    if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+  };
   const HRESULT boundary = AtBoundary([&] {
-    for (HRESULT hr : {DeleteTree(ClassKey()), DeleteTree(kProgId), UnregisterTypeLibrary()}) {
-      if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-    }
+    for (const auto& row : RegistrationRows(kOwnBitness)) keep(RemoveRow(row));
+    for (const auto& key : RegistrationKeys(kOwnBitness)) keep(RemoveIfEmpty(Wide(key)));
   });
   return FAILED(boundary) ? boundary : result;
 }

@@ -1,9 +1,9 @@
 // vorlen-convert.exe: the Windows twin of the native vorlen-convert. Same
 // options and output, but it converts through the registered COM component
-// VorlenCOM.Vorlen: early-bound through _Vorlen, events through the
-// connection point. Exit codes: 0 converted, 1 not converted, 2 usage error,
-// 3 the conversion raised an error (its number is printed), 4 the component
-// cannot be created (not registered, say).
+// VorlenCOM.Vorlen (or the one that its manifest names): early-bound through
+// _Vorlen, events through the connection point. Exit codes: 0 converted, 1 not converted, 2 usage
+// error, 3 the conversion raised an error (its number is printed), 4 the component cannot be
+// created (not registered, say).
 #include <windows.h>
 
 #include <ocidl.h>
@@ -131,8 +131,8 @@ int Run(const vorlen::client::Invocation& invocation) {
                                                  IID__Vorlen, object.put_void());
   if (FAILED(created)) {
     std::fprintf(stderr,
-                 "vorlen-convert: cannot create VorlenCOM.Vorlen (0x%08lX); register it with "
-                 "regsvr32 VORLEN.dll\n",
+                 "vorlen-convert: cannot create VorlenCOM.Vorlen (0x%08lX); install VORLEN or "
+                 "register VORLEN.dll with regsvr32\n",
                  static_cast<unsigned long>(created));
     return 4;
   }
@@ -169,8 +169,8 @@ int main() {
       return 2;
     }
     const auto& invocation = std::get<vorlen::client::Invocation>(parsed);
-    if (invocation.help) {
-      std::fputs(vorlen::client::kUsage, stdout);
+    if (invocation.help || invocation.version) {
+      std::fputs(invocation.help ? vorlen::client::kUsage : vorlen::client::kVersionLine, stdout);
       return 0;
     }
     return Run(invocation);

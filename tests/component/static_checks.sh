@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Static checks of a built VORLEN.dll: its machine, the four exports by name
 # at ordinals 1 to 4, imports of system DLLs only, and both resources (the
-# type library and the version resource with its fixed entries).
-# Usage: static_checks.sh DLL i386|x86-64     exits 77 (skipped) when DLL is absent
+# type library and the version resource with its fixed entries and the
+# project's VERSION).
+# Usage: static_checks.sh DLL i386|x86-64 VERSION   exits 77 (skipped) when DLL is absent
 set -u
-dll=$1 machine=$2
+dll=$1 machine=$2 version=$3
 if [ ! -f "$dll" ]; then
   echo "skipped: $dll is not built"
   exit 77
@@ -40,8 +41,12 @@ done < <(sed -n 's/^[[:space:]]*DLL Name: //p' <<<"$private")
 resources=$("$triplet-windres" -i "$dll" -O rc 2>&1)
 grep -q '^1 "TYPELIB"' <<<"$resources" || fail "no resource TYPELIB 1"
 grep -q '^1 VERSIONINFO' <<<"$resources" || fail "no version resource"
-for entry in 'FILEVERSION 1, 0, 0, 0' 'PRODUCTVERSION 1, 0, 0, 0' 'BLOCK "040904B0"' \
-  'VALUE "FileVersion", "1.00"' 'VALUE "ProductVersion", "1.00"' 'VALUE "InternalName", "VORLEN"' \
+numbers="${version//./, }, 0"
+IFS=. read -r major minor _ <<<"$version"
+text=$(printf '%d.%02d' "$major" "$minor")  # the strings' form: 1.0.0 is "1.00"
+for entry in "FILEVERSION $numbers" "PRODUCTVERSION $numbers" 'BLOCK "040904B0"' \
+  "VALUE \"FileVersion\", \"$text\"" "VALUE \"ProductVersion\", \"$text\"" \
+  'VALUE "InternalName", "VORLEN"' \
   'VALUE "OriginalFilename", "VORLEN.dll"' 'VALUE "OLESelfRegister", ""' \
   'VALUE "Translation", 0x409, 1200'; do
   grep -qF "$entry" <<<"$resources" || fail "version resource lacks: $entry"
