@@ -16,6 +16,7 @@ for tree in "$@"; do
     if ! reason=$(bash "$here/probe-32bit.sh" "$build/win32/wineprefix"); then
       echo "$label: SKIPPED, $reason"
       summary+=("$label: SKIPPED, $reason")
+      summary+=("  (the 32-bit steps of the win64 tree's installer tests are skipped for the same reason)")
       continue
     fi
   fi
