@@ -1,6 +1,7 @@
 #include "channel/runner.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -8,12 +9,36 @@ namespace vorlen {
 namespace {
 
 constexpr std::uint32_t kReadSize = 256;
-// An empty pipe is polled again after a wait that starts at one millisecond
-// and doubles up to this while the converter stays silent. Window messages end
-// any wait at once. Polling every millisecond throughout costs a silent run a
-// few percent of a core and, where pipes and queues are served by a separate
-// process (Wine), slows the converter's own start by half.
+// An empty pipe is polled again after a wait. For the first tens of
+// milliseconds of a run, while a quick converter starts and often already
+// ends, the wait is one millisecond, so that its lines are seen at once.
+// After that, and after any output, the wait starts at one millisecond and
+// doubles up to kLongestIdleWait while the converter stays silent. Window
+// messages end any wait at once. Polling every millisecond throughout costs
+// a silent run a few percent of a core.
+constexpr auto kQuickStart = std::chrono::milliseconds(50);
 constexpr std::uint32_t kLongestIdleWait = 8;
+
+class IdleSchedule {
+ public:
+  std::uint32_t Next() {
+    const std::uint32_t wait = wait_;
+    if (!quick_ || std::chrono::steady_clock::now() - start_ >= kQuickStart) {
+      quick_ = false;
+      wait_ = std::min(wait_ * 2, kLongestIdleWait);
+    }
+    return wait;
+  }
+  void Output() {
+    quick_ = false;
+    wait_ = 1;
+  }
+
+ private:
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  bool quick_ = true;
+  std::uint32_t wait_ = 1;
+};
 
 bool Known(const Text& fin) {
   return fin == u"success" || fin == u"failure";
@@ -70,7 +95,7 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
   std::string pending;  // bytes read but not yet decoded: a split character
   char buffer[kReadSize];
   bool lastResult = true;
-  std::uint32_t idleWait = 1;
+  IdleSchedule idle;
   do {
     std::uint32_t available = 0;
     if (!platform.Peek(outputRead.get(), available)) {
@@ -78,7 +103,7 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
       break;
     }
     if (available > 0) {
-      idleWait = 1;
+      idle.Output();
       std::uint32_t bytesRead = 0;
       lastResult = platform.Read(outputRead.get(), buffer, kReadSize, bytesRead);
       pending.append(buffer, bytesRead);
@@ -92,8 +117,7 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
         return Text();
       }
     } else {
-      platform.IdleWait(outputRead.get(), idleWait);
-      idleWait = std::min(idleWait * 2, kLongestIdleWait);
+      platform.IdleWait(outputRead.get(), idle.Next());
     }
     platform.PumpMessages();
   } while (stream.finValue().empty() && lastResult);
