@@ -9,35 +9,37 @@ namespace vorlen {
 namespace {
 
 constexpr std::uint32_t kReadSize = 256;
-// An empty pipe is polled again after a wait. For the first tens of
-// milliseconds of a run, while a quick converter starts and often already
-// ends, the wait is one millisecond, so that its lines are seen at once.
-// After that, and after any output, the wait starts at one millisecond and
-// doubles up to kLongestIdleWait while the converter stays silent. Window
-// messages end any wait at once. Polling every millisecond throughout costs
-// a silent run a few percent of a core.
+// An empty pipe is polled again after a wait. For the first 50 ms of a run,
+// while a quick converter starts and often already ends, the wait is one
+// millisecond, so that its lines are seen at once. After that the wait is a
+// tenth of the time the converter has been silent, 1 to 32 ms: output is seen
+// within about a tenth of the time the converter took to write it, and a
+// converter that stays silent costs the runner a few dozen wake-ups a second.
+// Window messages end any wait at once.
+using IdleClock = std::chrono::steady_clock;
 constexpr auto kQuickStart = std::chrono::milliseconds(50);
-constexpr std::uint32_t kLongestIdleWait = 8;
+constexpr std::int64_t kLongestIdleWait = 32;
 
 class IdleSchedule {
  public:
   std::uint32_t Next() {
-    const std::uint32_t wait = wait_;
-    if (!quick_ || std::chrono::steady_clock::now() - start_ >= kQuickStart) {
-      quick_ = false;
-      wait_ = std::min(wait_ * 2, kLongestIdleWait);
+    const IdleClock::time_point now = IdleClock::now();
+    if (output_) {
+      // The output came after the previous wait: near enough to now.
+      output_ = false;
+      silentSince_ = now;
     }
-    return wait;
+    if (now - start_ < kQuickStart) return 1;
+    const auto silence =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - silentSince_).count();
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(silence / 10, 1, kLongestIdleWait));
   }
-  void Output() {
-    quick_ = false;
-    wait_ = 1;
-  }
+  void Output() { output_ = true; }
 
  private:
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-  bool quick_ = true;
-  std::uint32_t wait_ = 1;
+  IdleClock::time_point start_ = IdleClock::now();
+  IdleClock::time_point silentSince_ = start_;
+  bool output_ = false;
 };
 
 bool Known(const Text& fin) {
