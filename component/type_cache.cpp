@@ -9,26 +9,30 @@
 namespace vorlen::com {
 namespace {
 
-class ExclusiveLock {
+// Holds a slim reader/writer lock for a scope: shared to read, exclusive to change.
+class Locked {
  public:
-  explicit ExclusiveLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-  ExclusiveLock(const ExclusiveLock&) = delete;
-  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
-  ~ExclusiveLock() { ReleaseSRWLockExclusive(&lock_); }
+  enum Mode { kShared, kExclusive };
+  Locked(SRWLOCK& lock, Mode mode) : lock_(lock), mode_(mode) {
+    if (mode_ == kShared) {
+      AcquireSRWLockShared(&lock_);
+    } else {
+      AcquireSRWLockExclusive(&lock_);
+    }
+  }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+  ~Locked() {
+    if (mode_ == kShared) {
+      ReleaseSRWLockShared(&lock_);
+    } else {
+      ReleaseSRWLockExclusive(&lock_);
+    }
+  }
 
  private:
   SRWLOCK& lock_;
-};
-
-class SharedLock {
- public:
-  explicit SharedLock(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
-  SharedLock(const SharedLock&) = delete;
-  SharedLock& operator=(const SharedLock&) = delete;
-  ~SharedLock() { ReleaseSRWLockShared(&lock_); }
-
- private:
-  SRWLOCK& lock_;
+  Mode mode_;
 };
 
 SRWLOCK lock = SRWLOCK_INIT;
@@ -46,11 +50,11 @@ union Cache {
 
 HRESULT TypeInformation::Shared(std::shared_ptr<const TypeInformation>& information) {
   {
-    SharedLock reading(lock);
+    Locked reading(lock, Locked::kShared);
     information = cache.shared;
   }
   if (information) return S_OK;
-  ExclusiveLock writing(lock);
+  Locked writing(lock, Locked::kExclusive);
   if (!cache.shared) {
     std::shared_ptr<TypeInformation> fresh;
     HRESULT hr = AtBoundary([&] { fresh = std::make_shared<TypeInformation>(); });
@@ -65,7 +69,7 @@ HRESULT TypeInformation::Shared(std::shared_ptr<const TypeInformation>& informat
 void TypeInformation::Drop() {
   std::shared_ptr<const TypeInformation> gone;
   {
-    ExclusiveLock writing(lock);
+    Locked writing(lock, Locked::kExclusive);
     gone = std::move(cache.shared);
   }
   // Released here, outside the lock.
