@@ -19,7 +19,7 @@ constexpr std::size_t kRead = 256;
 
 class CountingEvents : public StatusEvents {
  public:
-  void Message(const Text& msgType, const Text& msgLocation, const Text& msg) override {
+  void Message(TextView msgType, TextView msgLocation, TextView msg) override {
     ++messages;
     characters += msgType.size() + msgLocation.size() + msg.size();
   }

@@ -1,6 +1,7 @@
 #include "channel/runner.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -8,12 +9,38 @@ namespace vorlen {
 namespace {
 
 constexpr std::uint32_t kReadSize = 256;
-// An empty pipe is polled again after a wait that starts at one millisecond
-// and doubles up to this while the converter stays silent. Window messages end
-// any wait at once. Polling every millisecond throughout costs a silent run a
-// few percent of a core and, where pipes and queues are served by a separate
-// process (Wine), slows the converter's own start by half.
-constexpr std::uint32_t kLongestIdleWait = 8;
+// An empty pipe is polled again after a wait. For the first 50 ms of a run,
+// while a quick converter starts and often already ends, the wait is one
+// millisecond, so that its lines are seen at once. After that the wait is a
+// tenth of the time the converter has been silent, 1 to 32 ms: output is seen
+// within about a tenth of the time the converter took to write it, and a
+// converter that stays silent costs the runner a few dozen wake-ups a second.
+// Window messages end any wait at once.
+using IdleClock = std::chrono::steady_clock;
+constexpr auto kQuickStart = std::chrono::milliseconds(50);
+constexpr std::int64_t kLongestIdleWait = 32;
+
+class IdleSchedule {
+ public:
+  std::uint32_t Next() {
+    const IdleClock::time_point now = IdleClock::now();
+    if (output_) {
+      // The output came after the previous wait: near enough to now.
+      output_ = false;
+      silentSince_ = now;
+    }
+    if (now - start_ < kQuickStart) return 1;
+    const auto silence =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - silentSince_).count();
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(silence / 10, 1, kLongestIdleWait));
+  }
+  void Output() { output_ = true; }
+
+ private:
+  IdleClock::time_point start_ = IdleClock::now();
+  IdleClock::time_point silentSince_ = start_;
+  bool output_ = false;
+};
 
 bool Known(const Text& fin) {
   return fin == u"success" || fin == u"failure";
@@ -70,7 +97,7 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
   std::string pending;  // bytes read but not yet decoded: a split character
   char buffer[kReadSize];
   bool lastResult = true;
-  std::uint32_t idleWait = 1;
+  IdleSchedule idle;
   do {
     std::uint32_t available = 0;
     if (!platform.Peek(outputRead.get(), available)) {
@@ -78,7 +105,7 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
       break;
     }
     if (available > 0) {
-      idleWait = 1;
+      idle.Output();
       std::uint32_t bytesRead = 0;
       lastResult = platform.Read(outputRead.get(), buffer, kReadSize, bytesRead);
       pending.append(buffer, bytesRead);
@@ -92,8 +119,7 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
         return Text();
       }
     } else {
-      platform.IdleWait(outputRead.get(), idleWait);
-      idleWait = std::min(idleWait * 2, kLongestIdleWait);
+      platform.IdleWait(outputRead.get(), idle.Next());
     }
     platform.PumpMessages();
   } while (stream.finValue().empty() && lastResult);

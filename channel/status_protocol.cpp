@@ -135,10 +135,8 @@ void StatusStream::HandleMessage(TextView body) {
     events_.Alert(Text(kIncorrectErrorFormat), AlertStyle::Critical);
     return;
   }
-  msgType_.assign(body.substr(0, 3));
-  msgLocation_.assign(rest.substr(0, bar));
-  msg_.assign(rest.substr(bar + 1));
-  events_.Message(msgType_, msgLocation_, msg_);
+  // Feed is not re-entrant, so the buffer stays as it is while the event runs.
+  events_.Message(body.substr(0, 3), rest.substr(0, bar), rest.substr(bar + 1));
 }
 
 }  // namespace vorlen

@@ -21,8 +21,10 @@ namespace vorlen {
 class StatusEvents {
  public:
   virtual ~StatusEvents() = default;
-  // One diagnostic line: three texts, raised synchronously.
-  virtual void Message(const Text& msgType, const Text& msgLocation, const Text& msg) = 0;
+  // One diagnostic line: three texts, raised synchronously. They are views
+  // into the stream's own buffer, valid for the length of the call, so that a
+  // long line is not copied on its way to the sinks.
+  virtual void Message(TextView msgType, TextView msgLocation, TextView msg) = 0;
   // A malformed message line ("Incorrect Error Format From Vorlen", style 16).
   virtual void Alert(const Text& prompt, AlertStyle style) = 0;
 };
@@ -85,8 +87,6 @@ class StatusStream {
   std::size_t start_ = 0;  // where the partial line begins in buffer_
   Text finValue_;
   bool feeding_ = false;
-  // Reused for every event, so that a typical line costs no allocation.
-  Text msgType_, msgLocation_, msg_;
 };
 
 }  // namespace vorlen

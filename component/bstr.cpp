@@ -13,7 +13,7 @@ Text ToText(const wchar_t* bstr) {
   return text;
 }
 
-Bstr::Bstr(const Text& text) {
+Bstr::Bstr(TextView text) {
   static_assert(sizeof(wchar_t) == sizeof(char16_t));
   b_ = SysAllocStringLen(nullptr, static_cast<UINT>(text.size()));
   if (b_ == nullptr) throw std::bad_alloc();

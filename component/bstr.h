@@ -16,7 +16,7 @@ Text ToText(const wchar_t* bstr);
 class Bstr {
  public:
   Bstr() = default;
-  explicit Bstr(const Text& text);  // throws std::bad_alloc when the system has no memory
+  explicit Bstr(TextView text);  // throws std::bad_alloc when the system has no memory
   explicit Bstr(const wchar_t* text);
   Bstr(const Bstr&) = delete;
   Bstr& operator=(const Bstr&) = delete;

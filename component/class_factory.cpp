@@ -2,19 +2,10 @@
 
 #include "VorlenCOM.h"
 #include "component/module_state.h"
+#include "component/type_cache.h"
 #include "component/vorlen_object.h"
 
 namespace vorlen::com {
-
-HRESULT ClassFactory::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IClassFactory)) {
-    *object = static_cast<IClassFactory*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
 
 HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
@@ -38,6 +29,15 @@ HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object) {
   *object = nullptr;
   if (!IsEqualCLSID(clsid, CLSID_Vorlen)) return CLASS_E_CLASSNOTAVAILABLE;
   return factory.QueryInterface(iid, object);
+}
+
+HRESULT CanUnloadNow() {
+  if (ModuleInUse()) return S_FALSE;
+  // The cached type information is no object and keeps nothing loaded; COM
+  // may unload the module after this answer, so it goes now (the next object
+  // loads it again).
+  TypeInformation::Drop();
+  return S_OK;
 }
 
 }  // namespace vorlen::com

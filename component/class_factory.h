@@ -5,13 +5,18 @@
 
 #include <unknwn.h>
 
+#include <array>
+
+#include "component/com_class.h"
+
 namespace vorlen::com {
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ComClass<ClassFactory, StaticLifetime, IClassFactory> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  ClassFactory() = default;
+  std::array<Answer, 2> Interfaces() {
+    return {{{&IID_IUnknown, this}, {&IID_IClassFactory, this}}};
+  }
 
   // The class is not aggregatable: a request with an outer object fails
   // with CLASS_E_NOAGGREGATION.
@@ -21,5 +26,8 @@ class ClassFactory final : public IClassFactory {
 
 // DllGetClassObject's body.
 HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** object);
+// DllCanUnloadNow's body: S_OK when no object is alive and no lock is held,
+// and then the shared type information is let go as well.
+HRESULT CanUnloadNow();
 
 }  // namespace vorlen::com

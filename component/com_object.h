@@ -1,41 +1,39 @@
 #pragma once
-// The reference count shared by the module's COM objects. Every object that
-// the module hands out (except the static class object) counts as alive for
-// DllCanUnloadNow until its last reference is released.
+// The lifetime of the module's heap objects (the Vorlen object, the
+// enumerators): each counts as alive for DllCanUnloadNow until its last
+// reference is released, and then deletes itself.
 #include <windows.h>
 
 #include <new>
 
+#include "component/com_class.h"
 #include "component/module_state.h"
 
 namespace vorlen::com {
 
-class RefCount {
+class CountedLifetime {
  public:
-  RefCount() { ObjectCreated(); }
-  RefCount(const RefCount&) = delete;
-  RefCount& operator=(const RefCount&) = delete;
-  ~RefCount() { ObjectDestroyed(); }
+  CountedLifetime() { ObjectCreated(); }
+  CountedLifetime(const CountedLifetime&) = delete;
+  CountedLifetime& operator=(const CountedLifetime&) = delete;
+  ~CountedLifetime() { ObjectDestroyed(); }
 
-  ULONG Increment() { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
-  ULONG Decrement() { return static_cast<ULONG>(InterlockedDecrement(&count_)); }
+  ULONG AddRef() { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
+  template <class Object>
+  ULONG Release(Object* object) {
+    const ULONG remaining = static_cast<ULONG>(InterlockedDecrement(&count_));
+    if (remaining == 0) delete object;
+    return remaining;
+  }
 
  private:
   LONG count_ = 1;
 };
 
 // Creates a COM object with its first reference, or null when memory is out.
-// Objects end themselves when their count reaches zero (ReleaseObject).
 template <class T, class... Args>
 T* NewObject(Args&&... args) {
   return new (std::nothrow) T(static_cast<Args&&>(args)...);
-}
-
-template <class T>
-ULONG ReleaseObject(T* object, RefCount& count) {
-  const ULONG remaining = count.Decrement();
-  if (remaining == 0) delete object;
-  return remaining;
 }
 
 }  // namespace vorlen::com

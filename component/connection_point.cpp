@@ -1,35 +1,13 @@
 #include "component/connection_point.h"
 
+#include <algorithm>
 #include <memory>
-#include <vector>
 
 #include "VorlenCOM.h"
 #include "component/boundary.h"
 #include "component/dispatch_sink.h"
-#include "component/enumerator.h"
 
 namespace vorlen::com {
-
-HRESULT ConnectionPoint::Create(IConnectionPointContainer* container, EventSource& events,
-                                IConnectionPoint** point) {
-  if (point == nullptr) return E_POINTER;
-  *point = nullptr;
-  return AtBoundary([&] {
-    *point = NewObject<ConnectionPoint>(ComPtr<IConnectionPointContainer>(container), events);
-    if (*point == nullptr) throw std::bad_alloc();
-  });
-}
-
-HRESULT ConnectionPoint::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IConnectionPoint)) {
-    *object = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
 
 HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
   if (iid == nullptr) return E_POINTER;
@@ -39,7 +17,7 @@ HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
 
 HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer** container) {
   if (container == nullptr) return E_POINTER;
-  *container = ComPtr<IConnectionPointContainer>(container_).detach();
+  *container = ComPtr<IConnectionPointContainer>(&container_).detach();
   return S_OK;
 }
 
@@ -54,26 +32,33 @@ HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
       FAILED(sink->QueryInterface(IID_IDispatch, dispatch.put_void()))) {
     return CONNECT_E_CANNOTCONNECT;
   }
-  return AtBoundary(
-      [&] { *cookie = events_.Connect(std::make_shared<DispatchSink>(std::move(dispatch))); });
+  return AtBoundary([&] {
+    // Room first: once the event source holds the sink, nothing may fail.
+    connections_.reserve(connections_.size() + 1);
+    ComPtr<IUnknown> held(dispatch.get());
+    const EventSource::Cookie connected =
+        events_.Connect(std::make_shared<DispatchSink>(std::move(dispatch)));
+    connections_.push_back({std::move(held), connected});
+    *cookie = connected;
+  });
 }
 
 HRESULT ConnectionPoint::Unadvise(DWORD cookie) {
-  return events_.Disconnect(cookie) ? S_OK : CONNECT_E_NOCONNECTION;
+  const auto it = std::find_if(connections_.begin(), connections_.end(),
+                               [cookie](const auto& held) { return held.cookie == cookie; });
+  if (it == connections_.end()) return CONNECT_E_NOCONNECTION;
+  events_.Disconnect(cookie);
+  // The sink is released last: that may run client code.
+  ComPtr<IUnknown> gone = std::move(it->sink);
+  connections_.erase(it);
+  return S_OK;
 }
 
 HRESULT ConnectionPoint::EnumConnections(IEnumConnections** connections) {
   if (connections == nullptr) return E_POINTER;
   *connections = nullptr;
   return AtBoundary([&] {
-    std::vector<ConnectionItems::Held> items;
-    for (const auto& [cookie, sink] : events_.Connections()) {
-      if (const auto* com = dynamic_cast<const DispatchSink*>(sink.get())) {
-        items.push_back({ComPtr<IUnknown>(com->sink()), cookie});
-      }
-    }
-    const HRESULT hr = ConnectionEnumerator::Create(std::move(items), connections);
-    if (FAILED(hr)) throw std::bad_alloc();
+    if (FAILED(ConnectionEnumerator::Create(connections_, connections))) throw std::bad_alloc();
   });
 }
 

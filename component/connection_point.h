@@ -1,29 +1,30 @@
 #pragma once
 // The one connection point of a Vorlen object, for the event interface
-// __Vorlen. Its connections are the sinks of the object's event source; it
-// keeps the object alive as long as a client holds the point.
+// __Vorlen. It is a part of the object: FindConnectionPoint hands out the same
+// point every time, and every reference to the point is one on the object.
+// Its connections are sinks of the object's event source.
 #include <windows.h>
 
 #include <ocidl.h>
 #include <olectl.h>
 
-#include "component/com_object.h"
-#include "component/com_ptr.h"
+#include <array>
+#include <vector>
+
+#include "component/com_class.h"
+#include "component/enumerator.h"
 #include "job/event_source.h"
 
 namespace vorlen::com {
 
-class ConnectionPoint final : public IConnectionPoint {
+class ConnectionPoint final : public ComClass<ConnectionPoint, PartLifetime, IConnectionPoint> {
  public:
-  ConnectionPoint(ComPtr<IConnectionPointContainer> container, EventSource& events)
-      : container_(std::move(container)), events_(events) {}
+  ConnectionPoint(IConnectionPointContainer& container, EventSource& events)
+      : ComClass(container), container_(container), events_(events) {}
 
-  static HRESULT Create(IConnectionPointContainer* container, EventSource& events,
-                        IConnectionPoint** point);
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return count_.Increment(); }
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseObject(this, count_); }
+  std::array<Answer, 2> Interfaces() {
+    return {{{&IID_IUnknown, this}, {&IID_IConnectionPoint, this}}};
+  }
 
   HRESULT STDMETHODCALLTYPE GetConnectionInterface(IID* iid) override;
   HRESULT STDMETHODCALLTYPE
@@ -33,9 +34,11 @@ class ConnectionPoint final : public IConnectionPoint {
   HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections** connections) override;
 
  private:
-  RefCount count_;
-  ComPtr<IConnectionPointContainer> container_;
-  EventSource& events_;  // belongs to the object that container_ keeps alive
+  IConnectionPointContainer& container_;  // the object this point is part of
+  EventSource& events_;                   // the object's
+  // The sinks connected here, in the order of connection, as EnumConnections
+  // lists them.
+  std::vector<ConnectionItems::Held> connections_;
 };
 
 }  // namespace vorlen::com

@@ -4,7 +4,7 @@
 
 namespace vorlen::com {
 
-void DispatchSink::Message(Text& msgType, Text& msgLocation, Text& msg) {
+void DispatchSink::Receive(TextView msgType, TextView msgLocation, TextView msg) {
   Bstr type(msgType), location(msgLocation), text(msg);
   VARIANTARG args[3];
   BSTR* slots[3] = {text.slot(), location.slot(), type.slot()};  // reverse order

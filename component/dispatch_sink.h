@@ -2,9 +2,10 @@
 // A COM event sink as the core's event source sees it: Message arrives at the
 // sink as IDispatch::Invoke(1, DISPATCH_METHOD) with three VT_BYREF|VT_BSTR
 // arguments in reverse order (text, location, type). Each argument points at a
-// BSTR of its own; nothing is read back, and whatever the sink leaves there is
-// freed afterwards. A sink's failure is ignored: it must not keep the other
-// sinks from their events nor end the conversion.
+// BSTR of its own, made straight from the raiser's texts; nothing is read
+// back, and whatever the sink leaves there is freed afterwards. A sink's
+// failure is ignored: it must not keep the other sinks from their events nor
+// end the conversion.
 #include <windows.h>
 
 #include <oaidl.h>
@@ -19,8 +20,10 @@ inline constexpr DISPID kDispidMessage = 1;
 class DispatchSink final : public MessageSink {
  public:
   explicit DispatchSink(ComPtr<IDispatch> sink) : sink_(std::move(sink)) {}
-  void Message(Text& msgType, Text& msgLocation, Text& msg) override;
-  IDispatch* sink() const { return sink_.get(); }
+  void Receive(TextView msgType, TextView msgLocation, TextView msg) override;
+  void Message(Text& msgType, Text& msgLocation, Text& msg) override {
+    Receive(msgType, msgLocation, msg);
+  }
 
  private:
   ComPtr<IDispatch> sink_;

@@ -7,6 +7,7 @@
 #include <ocidl.h>
 
 #include <algorithm>
+#include <array>
 #include <vector>
 
 #include "component/com_object.h"
@@ -36,7 +37,7 @@ struct ConnectionItems {
 };
 
 template <class Interface, class Items>
-class Enumerator final : public Interface {
+class Enumerator final : public ComClass<Enumerator<Interface, Items>, CountedLifetime, Interface> {
  public:
   using Item = typename Items::Item;
   using Held = typename Items::Held;
@@ -44,24 +45,15 @@ class Enumerator final : public Interface {
   Enumerator(std::vector<Held> items, std::size_t position)
       : items_(std::move(items)), position_(position) {}
 
+  std::array<Answer, 2> Interfaces() {
+    return {{{&IID_IUnknown, this}, {&__uuidof(Interface), this}}};
+  }
+
   static HRESULT Create(std::vector<Held> items, Interface** out) {
     if (out == nullptr) return E_POINTER;
     *out = NewObject<Enumerator>(std::move(items), std::size_t{0});
     return *out ? S_OK : E_OUTOFMEMORY;
   }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, __uuidof(Interface))) {
-      *object = static_cast<Interface*>(this);
-      this->AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return count_.Increment(); }
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseObject(this, count_); }
 
   HRESULT STDMETHODCALLTYPE Next(ULONG count, Item* out, ULONG* fetched) override {
     if (fetched) *fetched = 0;
@@ -93,7 +85,6 @@ class Enumerator final : public Interface {
   }
 
  private:
-  RefCount count_;
   std::vector<Held> items_;
   std::size_t position_;
 };

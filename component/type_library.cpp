@@ -15,17 +15,11 @@ HRESULT LoadEmbeddedTypeLib(ComPtr<ITypeLib>& library) {
       hr = LastError();
       return;
     }
-    // The system caches loaded libraries by path, so this is cheap after the first time.
+    // Not cheap: a library that nobody holds any more is read and parsed
+    // again. The objects' copy is therefore loaded once (type_cache.h).
     hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
   });
   return FAILED(boundary) ? boundary : hr;
-}
-
-HRESULT LoadEmbeddedTypeInfo(REFGUID guid, ComPtr<ITypeInfo>& info) {
-  ComPtr<ITypeLib> library;
-  HRESULT hr = LoadEmbeddedTypeLib(library);
-  if (FAILED(hr)) return hr;
-  return library->GetTypeInfoOfGuid(guid, info.put());
 }
 
 }  // namespace vorlen::com

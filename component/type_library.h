@@ -9,6 +9,5 @@
 namespace vorlen::com {
 
 HRESULT LoadEmbeddedTypeLib(ComPtr<ITypeLib>& library);
-HRESULT LoadEmbeddedTypeInfo(REFGUID guid, ComPtr<ITypeInfo>& info);
 
 }  // namespace vorlen::com

@@ -4,9 +4,7 @@
 
 #include "component/boundary.h"
 #include "component/bstr.h"
-#include "component/connection_point.h"
 #include "component/enumerator.h"
-#include "component/type_library.h"
 
 namespace vorlen::com {
 namespace {
@@ -29,59 +27,22 @@ Flag ToFlag(VARIANT_BOOL value) {
   return static_cast<Flag>(value);
 }
 
-// More arguments than the method has must fail with DISP_E_BADPARAMCOUNT;
-// not every system's ITypeInfo::Invoke checks that, some drop the surplus.
-HRESULT CheckArgumentCount(ITypeInfo* info, DISPID id, const DISPPARAMS* params) {
-  TYPEATTR* attr = nullptr;
-  if (params == nullptr || FAILED(info->GetTypeAttr(&attr))) return S_OK;
-  const UINT functions = attr->cFuncs;
-  info->ReleaseTypeAttr(attr);
-  for (UINT i = 0; i < functions; ++i) {
-    FUNCDESC* func = nullptr;
-    if (FAILED(info->GetFuncDesc(i, &func))) continue;
-    const bool match = func->memid == id && func->invkind == INVOKE_FUNC;
-    const bool tooMany = params->cArgs > static_cast<UINT>(func->cParams);
-    info->ReleaseFuncDesc(func);
-    if (match) return tooMany ? DISP_E_BADPARAMCOUNT : S_OK;
-  }
-  return S_OK;  // Invoke itself reports unknown members
-}
-
 }  // namespace
 
 HRESULT VorlenObject::Create(REFIID iid, void** object) {
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
-  ComPtr<ITypeInfo> info;
-  HRESULT hr = LoadEmbeddedTypeInfo(IID__Vorlen, info);
+  std::shared_ptr<const TypeInformation> types;
+  HRESULT hr = TypeInformation::Shared(types);
   if (FAILED(hr)) return hr;
   ComPtr<_Vorlen> created;
   hr = AtBoundary([&] {
-    VorlenObject* fresh = NewObject<VorlenObject>(std::move(info));
+    VorlenObject* fresh = NewObject<VorlenObject>(std::move(types));
     if (fresh == nullptr) throw std::bad_alloc();
     created = ComPtr<_Vorlen>::Adopt(fresh);
   });
   if (FAILED(hr)) return hr;
   return created->QueryInterface(iid, object);
-}
-
-HRESULT VorlenObject::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-      IsEqualIID(iid, IID__Vorlen)) {
-    *object = static_cast<_Vorlen*>(this);
-  } else if (IsEqualIID(iid, IID_IConnectionPointContainer)) {
-    *object = static_cast<IConnectionPointContainer*>(this);
-  } else if (IsEqualIID(iid, IID_ISupportErrorInfo)) {
-    *object = static_cast<ISupportErrorInfo*>(this);
-  } else if (IsEqualIID(iid, IID_IProvideClassInfo) || IsEqualIID(iid, IID_IProvideClassInfo2)) {
-    *object = static_cast<IProvideClassInfo2*>(this);
-  } else {
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
 }
 
 // IDispatch, from the type information of _Vorlen.
@@ -96,25 +57,26 @@ HRESULT VorlenObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
   if (index != 0) return DISP_E_BADINDEX;
-  *info = ComPtr<ITypeInfo>(dispatchInfo_).detach();
+  *info = ComPtr<ITypeInfo>(types_->dispatch()).detach();
   return S_OK;
 }
 
 HRESULT VorlenObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-  return DispGetIDsOfNames(dispatchInfo_.get(), names, count, ids);
+  return DispGetIDsOfNames(types_->dispatch(), names, count, ids);
 }
 
 HRESULT VorlenObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                              VARIANT* result, EXCEPINFO* exception, UINT* argError) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   CallReference hold(static_cast<_Vorlen*>(this));
-  const HRESULT count = CheckArgumentCount(dispatchInfo_.get(), id, params);
-  if (FAILED(count)) return count;
+  if (params != nullptr && types_->TooManyArguments(id, params->cArgs)) {
+    return DISP_E_BADPARAMCOUNT;
+  }
   // The type information converts the arguments, supplies pdfPath's default
   // and turns a failed method with error information into DISP_E_EXCEPTION.
-  return dispatchInfo_->Invoke(static_cast<_Vorlen*>(this), id, flags, params, result, exception,
-                               argError);
+  return types_->dispatch()->Invoke(static_cast<_Vorlen*>(this), id, flags, params, result,
+                                    exception, argError);
 }
 
 // _Vorlen
@@ -186,11 +148,8 @@ HRESULT VorlenObject::SetEncryptInfo(short keyBits, BSTR userPassword, BSTR owne
 HRESULT VorlenObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (points == nullptr) return E_POINTER;
   *points = nullptr;
-  ComPtr<IConnectionPoint> point;
-  const HRESULT hr = ConnectionPoint::Create(this, core_.events(), point.put());
-  if (FAILED(hr)) return hr;
   return AtBoundary([&] {
-    std::vector<ConnectionPointItems::Held> items{point};
+    std::vector<ConnectionPointItems::Held> items{ComPtr<IConnectionPoint>(&point_)};
     if (FAILED(ConnectionPointEnumerator::Create(std::move(items), points))) {
       throw std::bad_alloc();
     }
@@ -201,7 +160,8 @@ HRESULT VorlenObject::FindConnectionPoint(REFIID iid, IConnectionPoint** point) 
   if (point == nullptr) return E_POINTER;
   *point = nullptr;
   if (!IsEqualIID(iid, DIID___Vorlen)) return CONNECT_E_NOCONNECTION;
-  return ConnectionPoint::Create(this, core_.events(), point);
+  *point = ComPtr<IConnectionPoint>(&point_).detach();
+  return S_OK;
 }
 
 // ISupportErrorInfo
@@ -215,10 +175,8 @@ HRESULT VorlenObject::InterfaceSupportsErrorInfo(REFIID iid) {
 HRESULT VorlenObject::GetClassInfo(ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
-  ComPtr<ITypeInfo> classInfo;
-  const HRESULT hr = LoadEmbeddedTypeInfo(CLSID_Vorlen, classInfo);
-  if (SUCCEEDED(hr)) *info = classInfo.detach();
-  return hr;
+  *info = ComPtr<ITypeInfo>(types_->coclass()).detach();
+  return S_OK;
 }
 
 HRESULT VorlenObject::GetGUID(DWORD kind, GUID* guid) {

@@ -1,37 +1,46 @@
 #pragma once
 // The COM object of class Vorlen: the dual interface _Vorlen over one core
 // Vorlen object, with its connection point for __Vorlen, class information and
-// error information. IDispatch is served from the embedded type library.
+// error information. IDispatch is served from the embedded type library,
+// whose information every object shares (type_cache.h).
 #include <windows.h>
 
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <array>
+#include <memory>
 #include <utility>
 
 #include "VorlenCOM.h"
 #include "component/com_object.h"
-#include "component/com_ptr.h"
+#include "component/connection_point.h"
+#include "component/type_cache.h"
 #include "job/vorlen.h"
 
 namespace vorlen::com {
 
-class VorlenObject final : public _Vorlen,
-                           public IConnectionPointContainer,
-                           public ISupportErrorInfo,
-                           public IProvideClassInfo2 {
+class VorlenObject final
+    : public ComClass<VorlenObject, CountedLifetime, _Vorlen, IConnectionPointContainer,
+                      ISupportErrorInfo, IProvideClassInfo2> {
  public:
   // A new object with the defaults of its settings, answering `iid`.
   static HRESULT Create(REFIID iid, void** object);
 
-  explicit VorlenObject(ComPtr<ITypeInfo> dispatchInfo) : dispatchInfo_(std::move(dispatchInfo)) {}
+  explicit VorlenObject(std::shared_ptr<const TypeInformation> types)
+      : types_(std::move(types)), point_(*this, core_.events()) {}
 
-  EventSource& events() { return core_.events(); }
-
-  // IUnknown
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return count_.Increment(); }
-  ULONG STDMETHODCALLTYPE Release() override { return ReleaseObject(this, count_); }
+  std::array<Answer, 7> Interfaces() {
+    _Vorlen* dual = this;
+    IProvideClassInfo2* classInfo = this;
+    return {{{&IID_IUnknown, dual},
+             {&IID_IDispatch, dual},
+             {&IID__Vorlen, dual},
+             {&IID_IConnectionPointContainer, static_cast<IConnectionPointContainer*>(this)},
+             {&IID_ISupportErrorInfo, static_cast<ISupportErrorInfo*>(this)},
+             {&IID_IProvideClassInfo, classInfo},
+             {&IID_IProvideClassInfo2, classInfo}}};
+  }
 
   // IDispatch
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
@@ -74,9 +83,9 @@ class VorlenObject final : public _Vorlen,
   template <class Body>
   HRESULT Call(Body&& body);
 
-  RefCount count_;
-  ComPtr<ITypeInfo> dispatchInfo_;
+  std::shared_ptr<const TypeInformation> types_;
   Vorlen core_;
+  ConnectionPoint point_;  // after core_, whose event source it serves
 };
 
 }  // namespace vorlen::com

@@ -33,7 +33,12 @@ bool EventSource::IsConnected(Cookie cookie) const {
                      [cookie](const auto& entry) { return entry.first == cookie; });
 }
 
-void EventSource::RaiseMessage(const Text& msgType, const Text& msgLocation, const Text& msg) {
+void MessageSink::Receive(TextView msgType, TextView msgLocation, TextView msg) {
+  Text type(msgType), location(msgLocation), text(msg);
+  Message(type, location, text);
+}
+
+void EventSource::RaiseMessage(TextView msgType, TextView msgLocation, TextView msg) {
   if (sinks_.empty()) return;
   // The snapshot holds a reference on every sink, so a sink that is
   // disconnected (and released by everybody else) during its own call stays
@@ -41,10 +46,7 @@ void EventSource::RaiseMessage(const Text& msgType, const Text& msgLocation, con
   const auto snapshot = sinks_;
   for (const auto& [cookie, sink] : snapshot) {
     if (!IsConnected(cookie)) continue;
-    Text type = msgType;
-    Text location = msgLocation;
-    Text text = msg;
-    sink->Message(type, location, text);
+    sink->Receive(msgType, msgLocation, msg);
   }
 }
 

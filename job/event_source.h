@@ -28,8 +28,13 @@ namespace vorlen {
 class MessageSink {
  public:
   virtual ~MessageSink() = default;
-  // The three arguments are the raiser's own copies; what a sink writes into
-  // them is dropped.
+  // One raise, with the raiser's three texts, readable for the length of the
+  // call. By default the sink's Message receives copies of its own. A sink
+  // that copies the texts anyway (into COM strings, say) takes them here and
+  // copies them once.
+  virtual void Receive(TextView msgType, TextView msgLocation, TextView msg);
+  // The three arguments are the sink's own copies; what it writes into them
+  // is dropped.
   virtual void Message(Text& msgType, Text& msgLocation, Text& msg) = 0;
 };
 
@@ -42,10 +47,10 @@ class EventSource {
   bool Disconnect(Cookie cookie);  // false for an unknown cookie
   std::vector<std::pair<Cookie, std::shared_ptr<MessageSink>>> Connections() const;
 
-  // Calls every connected sink with fresh copies of the three texts, so that
+  // Hands the three texts to every connected sink (MessageSink::Receive);
   // what one sink writes into its arguments never reaches the next one. With
   // no sink connected it does nothing.
-  void RaiseMessage(const Text& msgType, const Text& msgLocation, const Text& msg);
+  void RaiseMessage(TextView msgType, TextView msgLocation, TextView msg);
 
  private:
   bool IsConnected(Cookie cookie) const;

@@ -13,7 +13,7 @@ namespace {
 class RunEvents final : public StatusEvents {
  public:
   RunEvents(EventSource& source, Platform& platform) : source_(source), platform_(platform) {}
-  void Message(const Text& msgType, const Text& msgLocation, const Text& msg) override {
+  void Message(TextView msgType, TextView msgLocation, TextView msg) override {
     source_.RaiseMessage(msgType, msgLocation, msg);
   }
   void Alert(const Text& prompt, AlertStyle style) override { platform_.Alert(prompt, style); }

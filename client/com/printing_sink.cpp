@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string>
 
-#include "VorlenCOM.h"
 #include "component/bstr.h"
 
 namespace vorlen::client {
@@ -16,17 +15,6 @@ std::string ArgumentText(const VARIANT& arg) {
 }
 
 }  // namespace
-
-HRESULT PrintingSink::QueryInterface(REFIID iid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-      IsEqualIID(iid, DIID___Vorlen)) {
-    *object = static_cast<IDispatch*>(this);
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
 
 HRESULT PrintingSink::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;

@@ -6,14 +6,20 @@
 
 #include <oaidl.h>
 
+#include <array>
+
+#include "VorlenCOM.h"
+#include "component/com_class.h"
+
 namespace vorlen::client {
 
-class PrintingSink final : public IDispatch {
+// Lives on main's stack for the whole run; the counts only satisfy COM.
+class PrintingSink final : public com::ComClass<PrintingSink, com::StaticLifetime, IDispatch> {
  public:
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  // Lives on main's stack for the whole run; the counts only satisfy COM.
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  PrintingSink() = default;
+  std::array<com::Answer, 3> Interfaces() {
+    return {{{&IID_IUnknown, this}, {&IID_IDispatch, this}, {&DIID___Vorlen, this}}};
+  }
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {

@@ -96,6 +96,42 @@ TEST_F(Events, ConnectionPointAndItsEnumerators) {
   EXPECT_EQ(cookie, 0u);
 }
 
+TEST_F(Events, TheConnectionPointIsPartOfItsObject) {
+  _Vorlen* object = Create().detach();
+  ASSERT_NE(object, nullptr);
+  ComPtr<IConnectionPointContainer> container;
+  ASSERT_EQ(object->QueryInterface(IID_IConnectionPointContainer, container.put_void()), S_OK);
+  ComPtr<IConnectionPoint> point, again, listed;
+  ASSERT_EQ(container->FindConnectionPoint(DIID___Vorlen, point.put()), S_OK);
+  ASSERT_EQ(container->FindConnectionPoint(DIID___Vorlen, again.put()), S_OK);
+  EXPECT_EQ(point.get(), again.get());
+  ComPtr<IEnumConnectionPoints> points;
+  ASSERT_EQ(container->EnumConnectionPoints(points.put()), S_OK);
+  ASSERT_EQ(points->Next(1, listed.put(), nullptr), S_OK);
+  EXPECT_EQ(listed.get(), point.get());
+  again.Reset();
+  listed.Reset();
+  points.Reset();
+
+  // A sink connected through the point, which alone holds the object now.
+  ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(TestSink::Create());
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(sink.get(), &cookie), S_OK);
+  container.Reset();
+  object->Release();
+  EXPECT_EQ(OwnModule().canUnloadNow(), S_FALSE) << "the point keeps its object";
+  ASSERT_EQ(point->GetConnectionPointContainer(container.put()), S_OK);
+  ComPtr<IConnectionPoint> found;
+  ASSERT_EQ(container->FindConnectionPoint(DIID___Vorlen, found.put()), S_OK);
+  EXPECT_EQ(found.get(), point.get());
+  found.Reset();
+  container.Reset();
+  point.Reset();
+  EXPECT_EQ(OwnModule().canUnloadNow(), S_OK) << "and goes with it, its sinks released";
+  EXPECT_EQ(sink->AddRef(), 2u);
+  sink->Release();
+}
+
 TEST_F(Events, MessageReachesEverySinkAsInvokeOfIdentifierOne) {
   ComPtr<_Vorlen> object = CreateScripted();
   ASSERT_TRUE(object);

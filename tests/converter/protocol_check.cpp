@@ -16,8 +16,7 @@ namespace {
 
 class Listing : public vorlen::StatusEvents {
  public:
-  void Message(const vorlen::Text& type, const vorlen::Text& location,
-               const vorlen::Text& msg) override {
+  void Message(vorlen::TextView type, vorlen::TextView location, vorlen::TextView msg) override {
     std::cout << "event: " << vorlen::ToUtf8(type) << " / " << vorlen::ToUtf8(location) << " / "
               << vorlen::ToUtf8(msg) << "\n";
   }

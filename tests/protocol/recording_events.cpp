@@ -12,8 +12,8 @@ Recorded AlertEvent(Text prompt, AlertStyle style) {
   return Recorded{Recorded::Kind::Alert, std::move(prompt), Text(), Text(), style};
 }
 
-void RecordingEvents::Message(const Text& msgType, const Text& msgLocation, const Text& msg) {
-  log.push_back(MessageEvent(msgType, msgLocation, msg));
+void RecordingEvents::Message(TextView msgType, TextView msgLocation, TextView msg) {
+  log.push_back(MessageEvent(Text(msgType), Text(msgLocation), Text(msg)));
 }
 
 void RecordingEvents::Alert(const Text& prompt, AlertStyle style) {

@@ -20,7 +20,7 @@ Recorded AlertEvent(Text prompt, AlertStyle style);
 
 class RecordingEvents : public StatusEvents {
  public:
-  void Message(const Text& msgType, const Text& msgLocation, const Text& msg) override;
+  void Message(TextView msgType, TextView msgLocation, TextView msg) override;
   void Alert(const Text& prompt, AlertStyle style) override;
 
   std::vector<Recorded> log;

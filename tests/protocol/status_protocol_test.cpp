@@ -231,7 +231,7 @@ TEST_F(StatusStreamTest, ChunkTakenFromTheStreamItselfIsSafe) {
 
 TEST_F(StatusStreamTest, EventHandlerErrorsPropagateAndStopTheRead) {
   struct Throwing : RecordingEvents {
-    void Message(const Text& t, const Text& l, const Text& m) override {
+    void Message(TextView t, TextView l, TextView m) override {
       RecordingEvents::Message(t, l, m);
       throw std::runtime_error("sink failed");
     }
@@ -244,7 +244,7 @@ TEST_F(StatusStreamTest, EventHandlerErrorsPropagateAndStopTheRead) {
 TEST_F(StatusStreamTest, FeedingTheSameStreamFromItsOwnEventIsRefused) {
   struct Reentrant : RecordingEvents {
     StatusStream* stream = nullptr;
-    void Message(const Text& t, const Text& l, const Text& m) override {
+    void Message(TextView t, TextView l, TextView m) override {
       RecordingEvents::Message(t, l, m);
       stream->Feed(u"msg|wrn|again|x\r\n");
     }
