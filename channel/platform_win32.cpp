@@ -19,7 +19,8 @@ static_assert(sizeof(void*) != 4 ||
               (sizeof(SECURITY_ATTRIBUTES) == 12 && sizeof(STARTUPINFOA) == 68));
 
 // The longest command line that the system takes, in UTF-16 code units with
-// its terminating zero. A longer one fails on Windows and is cut under Wine.
+// its terminating zero. A longer one fails on Windows; some Wine versions cut
+// it and start the converter without its last arguments.
 constexpr std::size_t kLongestCommandLine = 32767;
 
 // Without best fit, a character that the code page lacks becomes the code
