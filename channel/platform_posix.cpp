@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "channel/masking.h"
 #include "channel/platform.h"
 #include "channel/windows_arguments.h"
 
@@ -34,6 +35,11 @@ class SpawnActions {
   SpawnActions& operator=(const SpawnActions&) = delete;
   bool Dup(int from, int to) {
     return ok_ && posix_spawn_file_actions_adddup2(&actions_, from, to) == 0;
+  }
+  // Closes every descriptor from `lowest` on in the child (glibc 2.34 and
+  // later): the host's own descriptors that lack close-on-exec stay out.
+  bool CloseFrom(int lowest) {
+    return ok_ && posix_spawn_file_actions_addclosefrom_np(&actions_, lowest) == 0;
   }
   const posix_spawn_file_actions_t* get() const { return &actions_; }
 
@@ -123,7 +129,8 @@ class PosixPlatform final : public Platform {
     SpawnActions actions;
     SpawnAttributes attributes;
     if (!actions.Dup(static_cast<int>(input), 0) || !actions.Dup(static_cast<int>(output), 1) ||
-        !actions.Dup(static_cast<int>(output), 2) || !attributes.DefaultSignals()) {
+        !actions.Dup(static_cast<int>(output), 2) || !actions.CloseFrom(3) ||
+        !attributes.DefaultSignals()) {
       return false;
     }
     pid_t pid = 0;
@@ -169,7 +176,8 @@ class PosixPlatform final : public Platform {
 
   void Alert(const Text& prompt, AlertStyle style) override {
     if (detail::DeliverToAlertHandler(prompt, style)) return;
-    std::fprintf(stderr, "%s\n", ToUtf8(prompt).c_str());
+    // Standard error tends to end up in logs.
+    std::fprintf(stderr, "%s\n", ToUtf8(MaskPasswords(prompt)).c_str());
   }
 
   void PumpMessages() override {}  // no window messages here

@@ -4,7 +4,10 @@
 #include <windows.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "channel/masking.h"
 #include "channel/platform.h"
 
 namespace vorlen {
@@ -15,13 +18,26 @@ namespace {
 static_assert(sizeof(void*) != 4 ||
               (sizeof(SECURITY_ATTRIBUTES) == 12 && sizeof(STARTUPINFOA) == 68));
 
+// The longest command line that the system takes, in UTF-16 code units with
+// its terminating zero. A longer one fails on Windows; some Wine versions cut
+// it and start the converter without its last arguments.
+constexpr std::size_t kLongestCommandLine = 32767;
+
+// Without best fit, a character that the code page lacks becomes the code
+// page's default character. With it, U+FF02 became a double quote and U+FF3C
+// a backslash, which split a value into options of the caller's choosing, and
+// letters became other letters (a different file name). UTF-8 has no best fit
+// and refuses the flag.
 std::string ToAnsi(const Text& text) {
   if (text.empty()) return std::string();
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
   const int length = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+  const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  const int size = WideCharToMultiByte(CP_ACP, flags, wide, length, nullptr, 0, nullptr, nullptr);
   std::string ansi(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) WideCharToMultiByte(CP_ACP, 0, wide, length, ansi.data(), size, nullptr, nullptr);
+  if (size > 0) {
+    WideCharToMultiByte(CP_ACP, flags, wide, length, ansi.data(), size, nullptr, nullptr);
+  }
   return ansi;
 }
 
@@ -70,6 +86,48 @@ RawHandle AsRaw(HANDLE handle) {
   return reinterpret_cast<RawHandle>(handle);
 }
 
+// The list of the only handles a child inherits: its standard input and its
+// output pipe end. Empty when the system cannot build it.
+class InheritedHandles {
+ public:
+  InheritedHandles(HANDLE input, HANDLE output) : handles_{input, output} {
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    if (size == 0) return;
+    storage_.resize(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
+    if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+    list_ = list;
+    const SIZE_T count = input == output ? 1 : 2;
+    if (!UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_,
+                                   count * sizeof(HANDLE), nullptr, nullptr)) {
+      DeleteProcThreadAttributeList(std::exchange(list_, nullptr));
+    }
+  }
+  ~InheritedHandles() {
+    if (list_ != nullptr) DeleteProcThreadAttributeList(list_);
+  }
+  InheritedHandles(const InheritedHandles&) = delete;
+  InheritedHandles& operator=(const InheritedHandles&) = delete;
+
+  LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
+
+ private:
+  HANDLE handles_[2];
+  std::vector<unsigned char> storage_;
+  LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
+};
+
+// A WM_QUIT that the pump met and handed back to the thread's queue: until the
+// host takes it, the queue always reports a message, so a wait for messages
+// would return at once.
+thread_local bool tQuitHandedBack = false;
+
+bool QuitPending() {
+  MSG msg;
+  return PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != FALSE;
+}
+
 class Win32Platform final : public Platform {
  public:
   bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) override {
@@ -90,18 +148,28 @@ class Win32Platform final : public Platform {
              Text& asHanded) override {
     std::string ansi = ToAnsi(commandLine);
     asHanded = FromAnsi(ansi);
+    if (asHanded.size() >= kLongestCommandLine) return false;
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(STARTUPINFOA);
-    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;  // 257
-    startup.wShowWindow = SW_HIDE;
-    startup.hStdInput = AsHandle(input);
-    startup.hStdOutput = AsHandle(output);
-    startup.hStdError = AsHandle(output);
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof(STARTUPINFOA);
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;  // 257
+    startup.StartupInfo.wShowWindow = SW_HIDE;
+    startup.StartupInfo.hStdInput = AsHandle(input);
+    startup.StartupInfo.hStdOutput = AsHandle(output);
+    startup.StartupInfo.hStdError = AsHandle(output);
+    DWORD flags = NORMAL_PRIORITY_CLASS;
+    // Without the list, the converter would inherit every inheritable handle
+    // of the process: the host's own and the pipe ends of other threads' runs.
+    const InheritedHandles inherited(AsHandle(input), AsHandle(output));
+    if (inherited.get() != nullptr) {
+      startup.StartupInfo.cb = sizeof(STARTUPINFOEXA);
+      startup.lpAttributeList = inherited.get();
+      flags |= EXTENDED_STARTUPINFO_PRESENT;
+    }
     PROCESS_INFORMATION info{};
     // CreateProcessA may write into the command line, so it gets its own copy.
-    if (!CreateProcessA(nullptr, ansi.data(), &attributes, &attributes, TRUE, NORMAL_PRIORITY_CLASS,
-                        nullptr, nullptr, &startup, &info)) {
+    if (!CreateProcessA(nullptr, ansi.data(), &attributes, &attributes, TRUE, flags, nullptr,
+                        nullptr, &startup.StartupInfo, &info)) {
       return false;
     }
     started.process = AsRaw(info.hProcess);
@@ -136,23 +204,35 @@ class Win32Platform final : public Platform {
 
   void Alert(const Text& prompt, AlertStyle style) override {
     if (detail::DeliverToAlertHandler(prompt, style)) return;
-    const std::string text = ToAnsi(prompt);
     if (!InteractiveStation()) {
-      OutputDebugStringA(text.c_str());
+      // Any process of the session can read debug output.
+      OutputDebugStringA(ToAnsi(MaskPasswords(prompt)).c_str());
       return;  // as if dismissed
     }
-    MessageBoxA(nullptr, text.c_str(), nullptr, static_cast<UINT>(style));
+    MessageBoxA(nullptr, ToAnsi(prompt).c_str(), nullptr, static_cast<UINT>(style));
   }
 
+  // A WM_QUIT belongs to the host's own loop: it goes back to the queue, with
+  // its exit code, and the rest of the queue waits for the next cycle.
   void PumpMessages() override {
     MSG msg;
+    tQuitHandedBack = false;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (msg.message == WM_QUIT) {
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        tQuitHandedBack = true;
+        return;
+      }
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }
   }
 
   void IdleWait(RawHandle, std::uint32_t milliseconds) override {
+    if (tQuitHandedBack && QuitPending()) {
+      Sleep(milliseconds);
+      return;
+    }
     // An anonymous pipe cannot be waited on: only messages end the wait early.
     MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 namespace vorlen {
@@ -46,17 +47,24 @@ bool Known(const Text& fin) {
   return fin == u"success" || fin == u"failure";
 }
 
-}  // namespace
+// How a start ended.
+enum class StartResult { Started, NoOutputPipe, NoInputPipe, NotStarted };
 
-Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandLine) {
-  OwnedHandle outputRead(platform), outputWrite(platform);
+// Creates both pipes and starts the converter. Only a start leaves a handle
+// open: the output pipe's read end, in `outputRead`.
+// Runs in this process take turns here, from the first pipe to the closing of
+// the child's ends: a converter started meanwhile by another thread could
+// otherwise inherit those ends (where the system cannot list what a child
+// inherits) and keep this run waiting until that converter ends.
+StartResult StartConverter(Platform& platform, const Text& commandLine, OwnedHandle& outputRead,
+                           Text& asHanded) {
+  static std::mutex window;
+  const std::lock_guard turn(window);
+  OwnedHandle outputWrite(platform);
   OwnedHandle inputRead(platform), inputWrite(platform);
 
   RawHandle r = 0, w = 0;
-  if (!platform.CreatePipe(r, w)) {
-    platform.Alert(u"Could not create pipe!", AlertStyle::Critical);
-    return Text();
-  }
+  if (!platform.CreatePipe(r, w)) return StartResult::NoOutputPipe;
   outputRead.adopt(r);
   outputWrite.adopt(w);
   // The runner's own ends stay out of the converter: a converter holding the
@@ -67,22 +75,19 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
   if (!platform.CreatePipe(r, w)) {
     outputRead.reset();
     outputWrite.reset();
-    platform.Alert(u"Could not create pipe for vorlen!", AlertStyle::Critical);
-    return Text();
+    return StartResult::NoInputPipe;
   }
   inputRead.adopt(r);
   inputWrite.adopt(w);
   platform.MakePrivate(inputWrite.get());
 
   StartedProcess started;
-  Text asHanded;
   if (!platform.Start(commandLine, inputRead.get(), outputWrite.get(), started, asHanded)) {
     outputRead.reset();
     outputWrite.reset();
     inputRead.reset();
     inputWrite.reset();
-    platform.Alert(u"Could not start the vorlen.exe program: " + asHanded, AlertStyle::Critical);
-    return Text();
+    return StartResult::NotStarted;
   }
   OwnedProcess process(platform);
   process.adopt(started);
@@ -90,6 +95,29 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
   inputRead.reset();
   inputWrite.reset();
   process.reset();
+  return StartResult::Started;
+}
+
+}  // namespace
+
+Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandLine) {
+  // Alerts come after the start's turn is over: a box lets the thread's
+  // messages, and so a nested run, through.
+  OwnedHandle outputRead(platform);
+  Text asHanded;
+  switch (StartConverter(platform, commandLine, outputRead, asHanded)) {
+    case StartResult::NoOutputPipe:
+      platform.Alert(u"Could not create pipe!", AlertStyle::Critical);
+      return Text();
+    case StartResult::NoInputPipe:
+      platform.Alert(u"Could not create pipe for vorlen!", AlertStyle::Critical);
+      return Text();
+    case StartResult::NotStarted:
+      platform.Alert(kStartFailurePrompt + asHanded, AlertStyle::Critical);
+      return Text();
+    case StartResult::Started:
+      break;
+  }
 
   // From here on only the output pipe's read end is held; OwnedHandle closes
   // it also when the protocol throws.

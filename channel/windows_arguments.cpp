@@ -32,8 +32,8 @@ Text QuoteArgument(TextView value) {
   return out;
 }
 
-std::vector<Text> SplitCommandLine(TextView line) {
-  std::vector<Text> args;
+std::vector<CommandLineArgument> ParseCommandLine(TextView line) {
+  std::vector<CommandLineArgument> args;
   size_t i = 0;
   const size_t n = line.size();
 
@@ -46,11 +46,12 @@ std::vector<Text> SplitCommandLine(TextView line) {
   } else {
     while (i < n && !IsBlank(line[i])) program.push_back(line[i++]);
   }
-  args.push_back(std::move(program));
+  args.push_back({std::move(program), 0, i});
 
   while (true) {
     while (i < n && IsBlank(line[i])) ++i;
     if (i >= n) break;
+    const size_t begin = i;
     Text arg;
     bool quoted = false;
     while (i < n && (quoted || !IsBlank(line[i]))) {
@@ -77,8 +78,14 @@ std::vector<Text> SplitCommandLine(TextView line) {
         if (i < n && (quoted || !IsBlank(line[i]))) arg.push_back(line[i++]);
       }
     }
-    args.push_back(std::move(arg));
+    args.push_back({std::move(arg), begin, i});
   }
+  return args;
+}
+
+std::vector<Text> SplitCommandLine(TextView line) {
+  std::vector<Text> args;
+  for (CommandLineArgument& arg : ParseCommandLine(line)) args.push_back(std::move(arg.text));
   return args;
 }
 

@@ -4,6 +4,7 @@
 // one argument with its exact text, and how a command line splits back into
 // arguments. The POSIX runner uses the split to start the converter with the
 // same arguments that it would receive on Windows.
+#include <cstddef>
 #include <vector>
 
 #include "channel/text.h"
@@ -19,5 +20,12 @@ Text QuoteArgument(TextView value);
 // follows the loader's rule: up to the next blank, or between double quotes
 // when it starts with one, backslashes taken literally.
 std::vector<Text> SplitCommandLine(TextView commandLine);
+
+// One argument of a command line with the stretch of the line it came from.
+struct CommandLineArgument {
+  Text text;
+  std::size_t begin = 0, end = 0;
+};
+std::vector<CommandLineArgument> ParseCommandLine(TextView commandLine);
 
 }  // namespace vorlen

@@ -1,8 +1,10 @@
 // vorlen-convert: converts one document through a Vorlen object, printing each
 // Message event as one line. Exit codes: 0 converted, 1 not converted,
-// 2 usage error, 3 the conversion raised an error (its number is printed).
-// Without --converter it looks for the converter itself (converter_lookup.h).
+// 2 usage error, 3 the conversion raised an error (its number is printed) or
+// failed in any other way. Without --converter it looks for the converter
+// itself (converter_lookup.h).
 #include <cstdio>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,9 +30,7 @@ class PrintingSink final : public vorlen::MessageSink {
   }
 };
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int Run(int argc, char** argv) {
   std::vector<Text> args;
   for (int i = 1; i < argc; ++i) args.push_back(vorlen::FromUtf8(argv[i]));
 
@@ -60,10 +60,22 @@ int main(int argc, char** argv) {
   }
 
   job.events().Connect(std::make_shared<PrintingSink>());
+  return job.Convert(invocation.input, invocation.output) == 1 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Nothing may leave main as an exception: that would end the program
+  // without a word and with a code that means nothing.
   try {
-    return job.Convert(invocation.input, invocation.output) == 1 ? 0 : 1;
+    return Run(argc, argv);
   } catch (const vorlen::VorlenError& error) {
     std::fprintf(stderr, "vorlen-convert: error %d: %s\n", error.number(), error.what());
-    return 3;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "vorlen-convert: %s\n", error.what());
+  } catch (...) {
+    std::fprintf(stderr, "vorlen-convert: unknown failure\n");
   }
+  return 3;
 }

@@ -2,7 +2,10 @@
 
 #include <oleauto.h>
 
+#include <string>
+
 #include "VorlenCOM.h"
+#include "channel/text.h"
 #include "component/com_ptr.h"
 
 namespace vorlen::com {
@@ -29,7 +32,13 @@ HRESULT ReportError(const VorlenError& error) {
   if (FAILED(CreateErrorInfo(create.put()))) return ReportFailure(hr);
   create->SetGUID(IID__Vorlen);
   create->SetSource(const_cast<LPOLESTR>(kProgId));
-  create->SetDescription(const_cast<LPOLESTR>(DescriptionOf(error.number())));
+  // The detail names the offending value, so that a caller can find it.
+  std::wstring description = DescriptionOf(error.number());
+  if (!error.detail().empty()) {
+    const Text detail = FromUtf8(error.detail());
+    description += L": " + std::wstring(detail.begin(), detail.end());
+  }
+  create->SetDescription(description.data());
   ComPtr<IErrorInfo> info;
   if (SUCCEEDED(create.As(IID_IErrorInfo, info))) SetErrorInfo(0, info.get());
   return hr;

@@ -1,8 +1,10 @@
 #include "job/command_line.h"
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 
+#include "channel/error.h"
 #include "channel/windows_arguments.h"
 
 namespace vorlen {
@@ -20,7 +22,38 @@ Text ProgramFragment(const Text& exePath) {
   return u"\"" + exePath + u"\"";
 }
 
+bool HoldsNul(TextView text) {
+  return text.find(u'\0') != TextView::npos;
+}
+
+void RejectNul(TextView value, const char* name) {
+  if (HoldsNul(value)) {
+    throw VorlenError(kInvalidArgumentError, std::string(name) + " holds a NUL character");
+  }
+}
+
+// The encryption fragment holds both passwords; its arguments say which one
+// holds the NUL.
+void RejectNulInEncryption(const Text& encryptArgs) {
+  if (!HoldsNul(encryptArgs)) return;
+  for (const Text& argument : SplitCommandLine(u"program " + encryptArgs)) {
+    if (!HoldsNul(argument)) continue;
+    RejectNul(argument,
+              argument.starts_with(u"--owner-password=") ? "ownerPassword" : "userPassword");
+  }
+}
+
 }  // namespace
+
+void CheckForNul(const Settings& s, const Text& xmlPath, const Text& pdfPath) {
+  RejectNul(s.exePath, "exePath");
+  RejectNul(s.styleSheets, "cssPath");
+  if (s.encrypt) RejectNulInEncryption(s.encryptArgs);
+  RejectNul(s.logFile, "logFile");
+  RejectNul(s.baseURL, "baseurl");
+  RejectNul(xmlPath, "xmlPath");
+  RejectNul(pdfPath, "pdfPath");
+}
 
 Text BuildCommandLine(const Settings& s, const Text& xmlPath, const Text& pdfPath) {
   Text line = ProgramFragment(s.exePath) + u" --server " + s.styleSheets;

@@ -8,4 +8,9 @@ namespace vorlen {
 
 Text BuildCommandLine(const Settings& settings, const Text& xmlPath, const Text& pdfPath);
 
+// Throws VorlenError(5), naming the value by its parameter's name, when a value
+// that the command line would carry holds a NUL character: the system would
+// end the line there and start the converter without what follows.
+void CheckForNul(const Settings& settings, const Text& xmlPath, const Text& pdfPath);
+
 }  // namespace vorlen

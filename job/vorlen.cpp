@@ -30,6 +30,7 @@ Vorlen::Vorlen(Platform& platform) : platform_(platform) {}
 
 std::int32_t Vorlen::Convert(const Text& xmlPath, const Text& pdfPath) {
   std::int32_t result = 0;
+  CheckForNul(settings_, xmlPath, pdfPath);  // before any pipe exists
   // Complete before the run starts: setters called from an event handler
   // affect only later conversions.
   const Text commandLine = BuildCommandLine(settings_, xmlPath, pdfPath);

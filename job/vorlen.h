@@ -20,7 +20,8 @@ class Vorlen {
   EventSource& events() { return events_; }
 
   // Runs one conversion: 1 when the converter reported "success", 0 otherwise.
-  // Throws VorlenError(5) when the converter's output breaks the line format.
+  // Throws VorlenError(5) when a value holds a NUL character (nothing is
+  // started then) and when the converter's output breaks the line format.
   std::int32_t Convert(const Text& xmlPath, const Text& pdfPath = Text());
 
  private:

@@ -20,6 +20,8 @@ class AlertCatcher {
 
  private:
   HHOOK hook_;
+  std::vector<std::string> alerts_;
+  std::vector<std::string>* previous_;
 };
 
 }  // namespace vorlen::test

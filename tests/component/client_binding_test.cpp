@@ -1,7 +1,10 @@
 // A C++ client of VORLEN.dll: the class object and the module's counts, the
 // object's interfaces, early- and late-bound calls, and error 5 through both
 // bindings.
+#include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "client_fixture.h"
 
@@ -187,6 +190,84 @@ TEST_F(EarlyBound, ErrorFiveLeavesConvertWithErrorInfoAndResultZero) {
   EXPECT_EQ(object->Convert(good.get(), nullptr, &result), S_OK);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(object->Convert(good.get(), nullptr, nullptr), E_POINTER);
+}
+
+// Argument safety. In code page 1252 best fit makes U+FF02 a double quote,
+// U+FF3C a backslash and U+0141 an L; the curly quotes are in the code page.
+TEST_F(EarlyBound, EveryValueReachesTheConverterWholeAsOneArgument) {
+  if (GetACP() != 1252) GTEST_SKIP() << "the expectations are those of code page 1252";
+  ComPtr<_Vorlen> object = CreateScripted();
+  ASSERT_TRUE(object);
+  const std::wstring css = L"a\uFF02 --encrypt --user-password=\uFF02x";
+  const std::wstring user = L"p\uFF3C", owner = L"\u201Cq\u201D\\";
+  const std::wstring log = L"out\uFF02 --log=\uFF02C:\\evil.txt";
+  const std::wstring url = L"http://h/\u0141\\\\";
+  const std::wstring pdf = L"out\u0141.pdf\uFF3C";
+  EXPECT_EQ(object->AddStyleSheet(Bstr(css.c_str()).get()), S_OK);
+  EXPECT_EQ(
+      object->SetEncryptInfo(128, Bstr(user.c_str()).get(), Bstr(owner.c_str()).get(), 0, 0, 0, 0),
+      S_OK);
+  EXPECT_EQ(object->SetLog(Bstr(log.c_str()).get()), S_OK);
+  EXPECT_EQ(object->SetBaseURL(Bstr(url.c_str()).get()), S_OK);
+  const Bstr input = Recording(L"fin|success\\r\\n\uFF02 --no-compress \uFF02\uFF3C");
+  LONG result = -7;
+  ASSERT_EQ(object->Convert(input.get(), Bstr(pdf.c_str()).get(), &result), S_OK);
+  EXPECT_EQ(result, 1);
+  // What the code page lacks arrives as its default character.
+  const auto lacking = [](std::wstring value) {
+    for (wchar_t& c : value) {
+      if (c == 0xFF02 || c == 0xFF3C || c == 0x0141) c = L'?';
+    }
+    return value;
+  };
+  EXPECT_EQ(RecordedArguments(),
+            (std::vector<std::wstring>{L"--server", L"-s", lacking(css), L"--encrypt",
+                                       L"--key-bits", L"128", L"--user-password=" + lacking(user),
+                                       L"--owner-password=" + owner, L"--log=" + lacking(log),
+                                       L"--baseurl=" + lacking(url), lacking(input.get()),
+                                       lacking(pdf)}));
+  EXPECT_TRUE(alerts().empty());
+}
+
+TEST_F(EarlyBound, ANulInAnyValueStartsNothingAndFailsWithErrorFive) {
+  const Bstr nul(Text(u"a\0b", 3)), plain(L"p");
+  using Run = std::function<HRESULT(_Vorlen*, BSTR input, LONG * result)>;
+  const auto convertAfter = [](std::function<HRESULT(_Vorlen*)> set) -> Run {
+    return [set](_Vorlen* o, BSTR input, LONG* result) {
+      EXPECT_EQ(set(o), S_OK) << "setters do not fail";
+      return o->Convert(input, nullptr, result);
+    };
+  };
+  const std::pair<std::string, Run> cases[] = {
+      {"exePath", convertAfter([&](_Vorlen* o) { return o->SetVorlenPath(nul.get()); })},
+      {"cssPath", convertAfter([&](_Vorlen* o) { return o->AddStyleSheet(nul.get()); })},
+      {"userPassword", convertAfter([&](_Vorlen* o) {
+         return o->SetEncryptInfo(40, nul.get(), plain.get(), 0, 0, 0, 0);
+       })},
+      {"ownerPassword", convertAfter([&](_Vorlen* o) {
+         return o->SetEncryptInfo(40, plain.get(), nul.get(), 0, 0, 0, 0);
+       })},
+      {"logFile", convertAfter([&](_Vorlen* o) { return o->SetLog(nul.get()); })},
+      {"baseurl", convertAfter([&](_Vorlen* o) { return o->SetBaseURL(nul.get()); })},
+      {"xmlPath", [&](_Vorlen* o, BSTR, LONG* r) { return o->Convert(nul.get(), nullptr, r); }},
+      {"pdfPath", [&](_Vorlen* o, BSTR in, LONG* r) { return o->Convert(in, nul.get(), r); }},
+  };
+  for (const auto& [name, run] : cases) {
+    ComPtr<_Vorlen> object = CreateScripted();
+    ASSERT_TRUE(object);
+    const Bstr input = Recording(L"fin|success\\r\\n");
+    LONG result = -7;
+    EXPECT_EQ(run(object.get(), input.get(), &result), kError5) << name;
+    EXPECT_EQ(result, 0);
+    ComPtr<IErrorInfo> info;
+    ASSERT_EQ(GetErrorInfo(0, info.put()), S_OK) << name;
+    Bstr description;
+    info->GetDescription(description.slot());
+    EXPECT_EQ(Narrow(description.get()),
+              "Invalid procedure call or argument: " + name + " holds a NUL character");
+    EXPECT_EQ(RecordedCommandLine(), "(no record)") << name << ": the converter was started";
+  }
+  EXPECT_TRUE(alerts().empty());
 }
 
 class LateBound : public ClientTest {

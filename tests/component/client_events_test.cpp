@@ -241,6 +241,27 @@ TEST_F(Events, ASinkThatDisconnectsItselfInsideItsHandler) {
   EXPECT_EQ(staying->calls.size(), 3u);
 }
 
+TEST_F(Events, AQuitPostedFromAHandlerReachesTheHostLoopAfterConvert) {
+  ComPtr<_Vorlen> object = CreateScripted();
+  ASSERT_TRUE(object);
+  ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(TestSink::Create());
+  Connection connection(object.get(), sink.get());
+  sink->onMessage = [&] {
+    if (sink->calls.size() == 1) PostQuitMessage(42);
+  };
+  // The second line is longer than one read: the first Message is raised in
+  // a cycle of its own, whose messages are then pumped.
+  const Bstr input = Scenario(L"msg|inf|a|first\\r\\nmsg|inf|b|" + std::wstring(300, L'x') +
+                              L"\\r\\nfin|success\\r\\n");
+  LONG result = 0;
+  ASSERT_EQ(object->Convert(input.get(), nullptr, &result), S_OK);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(sink->calls.size(), 2u) << "the run goes on to its end";
+  MSG msg{};
+  ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was lost";
+  EXPECT_EQ(msg.wParam, 42u);
+}
+
 TEST_F(Events, AlertsOfARunAndNoSinkConnected) {
   ComPtr<_Vorlen> object = CreateScripted();
   ASSERT_TRUE(object);

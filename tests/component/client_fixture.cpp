@@ -48,14 +48,32 @@ void ClientTest::Record() {
   SetEnvironmentVariableW(L"VORLEN_TEST_RECORD", recordFile_.c_str());
 }
 
-std::string ClientTest::RecordedCommandLine() {
-  std::ifstream in{std::filesystem::path(recordFile_)};
-  std::string commandLine;
-  std::getline(in, commandLine);
+std::vector<std::string> ClientTest::TakeRecord() {
+  std::ifstream in{std::filesystem::path(recordFile_), std::ios::binary};
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   in.close();
   DeleteFileW(recordFile_.c_str());
-  const std::size_t server = commandLine.find(" --server");
-  return server == std::string::npos ? "(no record)" : commandLine.substr(server + 1);
+  return lines;
+}
+
+std::string ClientTest::RecordedCommandLine() {
+  const std::vector<std::string> lines = TakeRecord();
+  const std::size_t server = lines.empty() ? std::string::npos : lines[0].find(" --server");
+  return server == std::string::npos ? "(no record)" : lines[0].substr(server + 1);
+}
+
+std::vector<std::wstring> ClientTest::RecordedArguments() {
+  std::vector<std::wstring> arguments;
+  for (const std::string& line : TakeRecord()) {
+    if (line.rfind("arg=", 0) != 0) continue;
+    // In the system's code page, as the converter received it.
+    std::wstring text(line.size(), L'\0');
+    text.resize(MultiByteToWideChar(CP_ACP, 0, line.data() + 4, static_cast<int>(line.size() - 4),
+                                    text.data(), static_cast<int>(text.size())));
+    arguments.push_back(text);
+  }
+  return arguments;
 }
 
 }  // namespace vorlen::test

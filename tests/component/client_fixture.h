@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "VorlenCOM.h"
 #include "alert_catcher.h"
@@ -34,6 +35,8 @@ class ClientTest : public ::testing::Test {
   // in a fresh file; RecordedCommandLine gives it without the program path.
   void Record();
   std::string RecordedCommandLine();
+  // The arguments after the program, as the converter received them.
+  std::vector<std::wstring> RecordedArguments();
   Bstr Recording(const std::wstring& lines) {
     Record();
     return Scenario(lines);
@@ -44,6 +47,7 @@ class ClientTest : public ::testing::Test {
  private:
   std::optional<Apartment> apartment_;
   std::optional<AlertCatcher> catcher_;
+  std::vector<std::string> TakeRecord();  // its lines; the file goes
   std::wstring recordFile_;
 };
 

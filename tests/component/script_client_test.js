@@ -15,7 +15,7 @@ function check(condition, what) {
 function recorded() {
   var fso = new ActiveXObject("Scripting.FileSystemObject");
   var file = fso.OpenTextFile(record);
-  var text = file.ReadAll();
+  var text = file.ReadLine();  // the command line; the arguments follow
   file.Close();
   return text.substring(text.indexOf(" --server") + 1);
 }

@@ -19,7 +19,7 @@ Function Recorded()
   Dim fso, file, text
   Set fso = CreateObject("Scripting.FileSystemObject")
   Set file = fso.OpenTextFile(record)
-  text = file.ReadAll
+  text = file.ReadLine ' the command line; the arguments follow
   file.Close
   Recorded = Mid(text, InStr(text, " --server") + 1)
 End Function

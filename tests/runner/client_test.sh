@@ -24,4 +24,9 @@ check error-5 3 $'inf l: before' 'error 5' 'o=msg|inf|l|before\r\nab\r\n'
 out=$("$client" --converter "$work/no-such-vorlen" in.xml 2>&1)
 [ $? = 1 ] && [[ "$out" == *"Could not start the vorlen.exe program: $work/no-such-vorlen --server \"in.xml\""* ]] ||
   { echo "FAIL start: $out"; fail=1; }
+# Standard error ends up in logs: the start alert there carries no password.
+out=$("$client" --converter "$work/no-such-vorlen" --key-bits 40 --user-password 's3cret "u"' \
+  --owner-password 's3cret-o\' in.xml 2>&1)
+[ $? = 1 ] && [[ "$out" == *'--user-password="***" --owner-password="***" "in.xml"'* ]] &&
+  [[ "$out" != *s3cret* ]] || { echo "FAIL masked: $out"; fail=1; }
 exit $fail

@@ -1,12 +1,18 @@
-// The converter process as it sees itself, a converter that outlives its run,
-// nested runs, many runs in a row, and the stand-in converter end to end.
+// The converter process as it sees itself (every value one whole argument, no
+// handle of another run), a value holding NUL, a converter that outlives its
+// run, nested runs, many runs in a row, and the stand-in converter end to end.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
+#include <vector>
 
 #include "channel/error.h"
 #include "channel/windows_arguments.h"
@@ -54,6 +60,82 @@ TEST_F(Process, ConverterSeesItsCommandLineAndOnePipe) {
     EXPECT_TRUE(Contains(seen, "pipe-copies=0\n")) << seen;
   }
   std::filesystem::remove(record);
+}
+
+// Each value whole, as one argument, with only the characters that the
+// system's code page lacks replaced (by "?" or U+FFFD): best fit would turn
+// U+FF02 into a double quote, U+FF3C into a backslash and U+0141 into an L.
+TEST_F(Process, EveryValueArrivesWholeAsOneArgument) {
+  const Text tricky = u"a\uFF02 --log=\uFF02C:\\evil \u0141\uFF3C";
+  const Text curly = u"\u201Cq\u201D\\";
+  const std::string record = TempPath("arguments.txt");
+  job.settings().AddStyleSheet(tricky);
+  job.settings().SetEncryptInfo(128, tricky, curly, 0, 0, 0, 0);
+  job.settings().SetLog(curly);
+  job.settings().SetBaseURL(tricky);
+  const Text xml = Scenario("r=" + record + ";o=fin|success\\r\\n;zz") + tricky;
+  ASSERT_EQ(job.Convert(xml, tricky), 1);
+  const std::vector<Text> contract = {u"--server",
+                                      u"-s",
+                                      tricky,
+                                      u"--encrypt",
+                                      u"--key-bits",
+                                      u"128",
+                                      u"--user-password=" + tricky,
+                                      u"--owner-password=" + curly,
+                                      u"--log=" + curly,
+                                      u"--baseurl=" + tricky,
+                                      xml,
+                                      tricky};
+  std::vector<Text> seen;
+  std::istringstream lines(ReadAll(record));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.starts_with("arg=")) continue;
+    std::string bytes = line.substr(4);
+    seen.push_back(SystemPlatform().Decode(bytes));
+  }
+  ASSERT_EQ(seen.size(), contract.size()) << ReadAll(record);
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    bool same = seen[i].size() == contract[i].size();
+    for (std::size_t c = 0; same && c < seen[i].size(); ++c) {
+      same = seen[i][c] == contract[i][c] ||
+             (contract[i][c] >= 0x80 && (seen[i][c] == u'?' || seen[i][c] == 0xFFFD));
+    }
+    EXPECT_TRUE(same) << "argument " << i << ": " << ToUtf8(seen[i]);
+  }
+  std::filesystem::remove(record);
+}
+
+TEST(Nul, InAnyValueStartsNothingAndRaisesErrorFive) {
+  const Text nul(u"a\0b", 3);
+  using Set = std::function<void(Settings&)>;
+  const std::tuple<std::string, Set, Text, Text> cases[] = {
+      {"exePath", [&](Settings& s) { s.SetVorlenPath(nul); }, u"in", u""},
+      {"cssPath", [&](Settings& s) { s.AddStyleSheet(nul); }, u"in", u""},
+      {"userPassword", [&](Settings& s) { s.SetEncryptInfo(40, nul, u"o", 0, 0, 0, 0); }, u"in",
+       u""},
+      {"ownerPassword", [&](Settings& s) { s.SetEncryptInfo(40, u"u", nul, 0, 0, 0, 0); }, u"in",
+       u""},
+      {"logFile", [&](Settings& s) { s.SetLog(nul); }, u"in", u""},
+      {"baseurl", [&](Settings& s) { s.SetBaseURL(nul); }, u"in", u""},
+      {"xmlPath", [](Settings&) {}, nul, u""},
+      {"pdfPath", [](Settings&) {}, u"in", nul},
+  };
+  for (const auto& [name, set, xml, pdf] : cases) {
+    CountingPlatform platform;
+    Vorlen job(platform);
+    UseScriptConverter(job);
+    set(job.settings());
+    try {
+      job.Convert(xml, pdf);
+      ADD_FAILURE() << name << ": no error";
+    } catch (const VorlenError& error) {
+      EXPECT_EQ(error.number(), kInvalidArgumentError);
+      EXPECT_EQ(error.detail(), name + " holds a NUL character");
+    }
+    EXPECT_TRUE(platform.created.empty()) << name << ": a pipe was created";
+    EXPECT_EQ(platform.started, 0) << name;
+  }
 }
 
 TEST_F(Process, ConverterOutlivingItsRunGetsABrokenPipe) {
@@ -129,6 +211,38 @@ TEST_F(Process, ManyRunsThroughEveryWayOutLeaveNothingOpen) {
   for (int i = 0; i < rounds; ++i) round();
   EXPECT_LE(OpenHandleCount(), before);
   EXPECT_EQ(catcher.alerts.size(), static_cast<std::size_t>(3 * (rounds + 1)));
+}
+
+TEST(Concurrency, EachConverterHoldsOnlyItsOwnPipes) {
+  if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
+  InheritablePipe host;
+  constexpr int kThreads = 8, kRounds = 3;
+  std::vector<std::string> records;
+  for (int i = 0; i < kThreads * kRounds; ++i) records.push_back(TempPath("census.txt"));
+  std::vector<std::int32_t> results(records.size(), -1);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      CountingPlatform platform;  // alerts recorded, not shown
+      Vorlen job(platform);
+      UseScriptConverter(job);
+      for (int i = t * kRounds; i < (t + 1) * kRounds; ++i) {
+        results[i] = job.Convert(Scenario("r=" + records[i] + ";o=fin|success\\r\\n"));
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  int clean = 0;
+  for (std::size_t i = 0; i < records.size(); ++i) {
+    EXPECT_EQ(results[i], 1);
+    const std::string seen = ReadAll(records[i]);
+    const bool own = Contains(seen, "descriptors-above-2=0\n") ||
+                     (Contains(seen, "\npipes=2\n") && Contains(seen, "foreign-pipes=0\n"));
+    EXPECT_TRUE(own) << seen;
+    clean += own;
+    std::filesystem::remove(records[i]);
+  }
+  std::printf("census: %d of %zu converters held only their own pipes\n", clean, records.size());
 }
 
 TEST_F(Process, StandInConverterEndToEnd) {

@@ -5,12 +5,16 @@
 //   o=TEXT   one write of TEXT to standard output   e=TEXT   the same on standard error
 //   n=N*TEXT TEXT N times on standard output, in writes of up to 4 KiB
 //   s=MS     sleep                                  x=CODE   exit at once
-//   r=FILE   record arguments, command line and standard handles in FILE
+//   r=FILE   record arguments, command line, standard handles and the census of
+//            what else the converter holds (other pipes, processes, threads or
+//            descriptors above 2) in FILE
 //   f=FILE   write 1 MiB to standard output; append "broken" or "written" to FILE
 // TEXT takes the escapes \r \n \0 \\ \s (";") and \xHH.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -104,7 +108,44 @@ bool StdinClosed() {
   return false;
 }
 
+#ifdef _WIN32
+// Handle values are small multiples of four. Wine does not count a process's
+// handles, so the scan covers a fixed range, far above what a converter holds.
+std::string Census() {
+  const HANDLE own[] = {GetStdHandle(STD_INPUT_HANDLE), GetStdHandle(STD_OUTPUT_HANDLE),
+                        GetStdHandle(STD_ERROR_HANDLE)};
+  int pipes = 0, foreign = 0, processes = 0, threads = 0;
+  for (ULONG_PTR value = 4; value < 0x1000; value += 4) {
+    const HANDLE h = reinterpret_cast<HANDLE>(value);
+    DWORD flags = 0;
+    if (!GetHandleInformation(h, &flags)) continue;
+    if (GetFileType(h) == FILE_TYPE_PIPE) {
+      ++pipes;
+      if (std::find(std::begin(own), std::end(own), h) == std::end(own)) ++foreign;
+    } else if (GetProcessId(h) != 0) {
+      ++processes;
+    } else if (GetThreadId(h) != 0) {
+      ++threads;
+    }
+  }
+  return "pipes=" + std::to_string(pipes) + "\nforeign-pipes=" + std::to_string(foreign) +
+         "\nprocesses=" + std::to_string(processes) + "\nthreads=" + std::to_string(threads) + "\n";
+}
+#else
+std::string Census() {
+  std::vector<int> fds;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    fds.push_back(std::atoi(entry.path().filename().c_str()));
+  }
+  // The listing's own descriptor is closed again by now.
+  const auto above = std::count_if(fds.begin(), fds.end(),
+                                   [](int fd) { return fd > 2 && fcntl(fd, F_GETFD) != -1; });
+  return "descriptors-above-2=" + std::to_string(above) + "\n";
+}
+#endif
+
 void Record(const std::string& file, int argc, char** argv) {
+  const std::string census = Census();
   std::ofstream out(file, std::ios::binary);
   for (int i = 1; i < argc; ++i) out << "arg=" << argv[i] << "\n";
 #ifdef _WIN32
@@ -136,6 +177,7 @@ void Record(const std::string& file, int argc, char** argv) {
   }
   out << "pipe-copies=" << copies << "\n";
 #endif
+  out << census;
   out << "stdin=" << (StdinClosed() ? "closed" : "open") << "\n";
 }
 

@@ -24,6 +24,18 @@ std::string ReadAll(const std::string& path);
 // Handles (Windows) or descriptors (POSIX) the process holds open.
 long OpenHandleCount();
 
+// A pipe that every child may inherit, as a host's own standard output may be.
+class InheritablePipe {
+ public:
+  InheritablePipe();
+  ~InheritablePipe();
+  InheritablePipe(const InheritablePipe&) = delete;
+  InheritablePipe& operator=(const InheritablePipe&) = delete;
+
+ private:
+  RawHandle ends_[2] = {};
+};
+
 struct CaughtAlert {
   Text text;
   AlertStyle style;

@@ -33,6 +33,17 @@ long OpenHandleCount() {
   return count;
 }
 
+InheritablePipe::InheritablePipe() {
+  int fds[2] = {-1, -1};
+  if (pipe(fds) == 0) ends_[0] = fds[0], ends_[1] = fds[1];
+}
+
+InheritablePipe::~InheritablePipe() {
+  for (RawHandle end : ends_) {
+    if (end > 0) close(static_cast<int>(end));
+  }
+}
+
 struct AlertCatcher::Hook {
   AlertHandler previous;
 };

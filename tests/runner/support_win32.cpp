@@ -92,6 +92,21 @@ long OpenHandleCount() {
   return static_cast<long>(count);
 }
 
+InheritablePipe::InheritablePipe() {
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  HANDLE read = nullptr, write = nullptr;
+  if (CreatePipe(&read, &write, &inheritable, 0)) {
+    ends_[0] = reinterpret_cast<RawHandle>(read);
+    ends_[1] = reinterpret_cast<RawHandle>(write);
+  }
+}
+
+InheritablePipe::~InheritablePipe() {
+  for (RawHandle end : ends_) {
+    if (end != 0) CloseHandle(reinterpret_cast<HANDLE>(end));
+  }
+}
+
 struct AlertCatcher::Hook {
   HHOOK hook = nullptr;
   std::vector<CaughtAlert>* previous = nullptr;

@@ -1,13 +1,16 @@
 // What only Windows has: the thread's messages handled while a converter
-// runs (a timer that starts a nested conversion), and alerts on a window
-// station that nobody sees.
+// runs (a timer that starts a nested conversion), the system's limit on the
+// command line, and alerts on a window station that nobody sees, which go to
+// debug output without passwords.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 
+#include "job/command_line.h"
 #include "tests/runner/support.h"
 
 namespace vorlen::test {
@@ -37,6 +40,27 @@ TEST(Win32Messages, TimerRunsANestedConversionDuringASilentConverter) {
   EXPECT_EQ(gInner, 1);
   EXPECT_EQ(sink->events,
             (std::vector<Event>{{u"inf", u"timer", u"inner"}, {u"inf", u"outer", u"last"}}));
+}
+
+TEST(Win32Start, ACommandLineLongerThanTheSystemTakesStartsNothing) {
+  if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
+  CountingPlatform platform;  // a box with 32,767 characters takes Wine down
+  Vorlen job(platform);
+  UseScriptConverter(job);
+  const std::string record = TempPath("long.txt");
+  Text xml = Scenario("r=" + record + ";o=fin|success\\r\\n;");
+  // With its terminating zero, one character more than the system takes.
+  xml += Text(32767 - BuildCommandLine(job.settings(), xml, u"").size(), u'x');
+  EXPECT_EQ(job.Convert(xml), 0);
+  EXPECT_EQ(platform.started, 0);
+  EXPECT_EQ(
+      platform.alerts,
+      (std::vector<CaughtAlert>{{kStartFailurePrompt + BuildCommandLine(job.settings(), xml, u""),
+                                 AlertStyle::Critical}}));
+  xml.pop_back();
+  EXPECT_EQ(job.Convert(xml), 1) << "the longest line that fits";
+  EXPECT_EQ(platform.alerts.size(), 1u);
+  std::filesystem::remove(record);
 }
 
 std::string gDebugOutput;
@@ -69,6 +93,11 @@ TEST(Win32Alerts, HiddenWindowStationGetsDebugOutputInsteadOfABox) {
     Vorlen job;
     UseScriptConverter(job);
     result = job.Convert(Scenario("x=0"));
+    // Any process of the session can read debug output: no passwords there.
+    Vorlen missing;
+    missing.settings().SetVorlenPath(u"no-such-vorlen-program");
+    missing.settings().SetEncryptInfo(40, u"s3cret \"u\"", u"s3cret-o\\", 0, 0, 0, 0);
+    EXPECT_EQ(missing.Convert(u"in.xml"), 0);
     EXPECT_TRUE(catcher.alerts.empty());
   }
   RemoveVectoredExceptionHandler(handler);
@@ -76,6 +105,12 @@ TEST(Win32Alerts, HiddenWindowStationGetsDebugOutputInsteadOfABox) {
   CloseWindowStation(hidden);
   EXPECT_EQ(result, 0);
   EXPECT_NE(gDebugOutput.find("retV = 0"), std::string::npos) << gDebugOutput;
+  EXPECT_NE(gDebugOutput.find("Could not start the vorlen.exe program: no-such-vorlen-program "
+                              "--server --encrypt  --key-bits  40 --user-password=\"***\" "
+                              "--owner-password=\"***\" \"in.xml\""),
+            std::string::npos)
+      << gDebugOutput;
+  EXPECT_EQ(gDebugOutput.find("s3cret"), std::string::npos) << gDebugOutput;
 
   // Back on the visible station the box is shown again.
   AlertCatcher catcher;

@@ -1,0 +1,177 @@
+// Conversions on several apartment threads of one process at once, as a
+// server runs them: each converter holds only its own two pipe ends, and a
+// converter that ends without a fin line is not held up by the others.
+#include <barrier>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "client_fixture.h"
+
+namespace vorlen::test {
+namespace {
+
+constexpr int kThreads = 8;
+
+std::string ReadRecord(const std::wstring& path) {
+  std::ifstream in{std::filesystem::path(path), std::ios::binary};
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The number after "name=" in a record; -1 when the line is missing.
+int Field(const std::string& record, const std::string& name) {
+  const std::size_t at = record.find("\n" + name + "=");
+  return at == std::string::npos ? -1 : std::atoi(record.c_str() + at + name.size() + 2);
+}
+
+// What one Convert on a worker thread gave.
+struct Outcome {
+  LONG result = -1;
+  std::vector<std::string> alerts;
+  double milliseconds = 0;
+  bool anyMarker = false;  // some converter of the load had already ended
+};
+
+// One thread of a server: its own apartment, alert catcher and object, whose
+// converter is the scripted one; it waits at `start`, then converts each
+// scenario in turn.
+void Serve(std::barrier<>& start, const std::vector<std::wstring>& scenarios,
+           const std::vector<std::wstring>& markers, std::vector<Outcome>& outcomes) {
+  Apartment apartment;
+  AlertCatcher catcher;
+  ComPtr<IClassFactory> factory;
+  ComPtr<_Vorlen> object;
+  if (SUCCEEDED(OwnModule().getClassObject(CLSID_Vorlen, IID_IClassFactory, factory.put_void()))) {
+    factory->CreateInstance(nullptr, IID__Vorlen, object.put_void());
+  }
+  Bstr converter((BinDir() + L"runner_script_converter.exe").c_str());
+  if (object) object->SetVorlenPath(converter.get());
+  start.arrive_and_wait();
+  for (const std::wstring& scenario : scenarios) {
+    Outcome outcome;
+    Bstr input(scenario.c_str());
+    const auto begin = std::chrono::steady_clock::now();
+    if (object) object->Convert(input.get(), nullptr, &outcome.result);
+    outcome.milliseconds =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+    for (const std::wstring& marker : markers) outcome.anyMarker |= FileExists(marker);
+    outcome.alerts = catcher.alerts();
+    outcomes.push_back(outcome);
+  }
+}
+
+std::wstring CensusScenario(const std::wstring& file, const std::wstring& after) {
+  return L"scenario:r=" + file + L";" + after;
+}
+
+using Concurrency = ClientTest;
+
+TEST_F(Concurrency, EachConverterHoldsOnlyItsOwnTwoPipeEnds) {
+  // A host's own inheritable handle, such as its standard output when that is
+  // a pipe: no converter may receive it.
+  HANDLE hostRead = nullptr, hostWrite = nullptr;
+  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+  ASSERT_TRUE(CreatePipe(&hostRead, &hostWrite, &inheritable, 0));
+
+  // A converter alone shows what a process holds of its own.
+  const std::wstring alone = TempDir() + L"census-alone.txt";
+  {
+    std::barrier<> start(1);
+    std::vector<Outcome> outcomes;
+    std::thread(Serve, std::ref(start), std::vector{CensusScenario(alone, L"o=fin|success\\r\\n")},
+                std::vector<std::wstring>{}, std::ref(outcomes))
+        .join();
+  }
+  const std::string reference = ReadRecord(alone);
+
+  constexpr int kRounds = 3;
+  std::vector<std::vector<std::wstring>> records(kThreads);
+  std::vector<std::vector<Outcome>> outcomes(kThreads);
+  std::vector<std::thread> threads;
+  std::barrier<> start(kThreads);
+  for (int t = 0; t < kThreads; ++t) {
+    std::vector<std::wstring> scenarios;
+    for (int r = 0; r < kRounds; ++r) {
+      records[t].push_back(TempDir() + L"census-" + std::to_wstring(t) + L"-" + std::to_wstring(r) +
+                           L".txt");
+      scenarios.push_back(CensusScenario(records[t].back(), L"o=fin|success\\r\\n"));
+    }
+    threads.emplace_back(Serve, std::ref(start), scenarios, std::vector<std::wstring>{},
+                         std::ref(outcomes[t]));
+  }
+  for (std::thread& thread : threads) thread.join();
+  CloseHandle(hostRead);
+  CloseHandle(hostWrite);
+
+  int clean = 0;
+  for (int t = 0; t < kThreads; ++t) {
+    ASSERT_EQ(outcomes[t].size(), static_cast<std::size_t>(kRounds));
+    for (int r = 0; r < kRounds; ++r) {
+      EXPECT_EQ(outcomes[t][r].result, 1);
+      const std::string record = ReadRecord(records[t][r]);
+      const bool own = Field(record, "pipes") == 2 && Field(record, "foreign-pipes") == 0 &&
+                       Field(record, "processes") == Field(reference, "processes") &&
+                       Field(record, "threads") == Field(reference, "threads");
+      EXPECT_TRUE(own) << "thread " << t << ", run " << r << ":\n" << record;
+      clean += own;
+      DeleteFileW(records[t][r].c_str());
+    }
+  }
+  EXPECT_EQ(Field(reference, "pipes"), 2) << reference;
+  EXPECT_EQ(Field(reference, "foreign-pipes"), 0) << reference;
+  std::printf("census: %d of %d converters held only their own two pipe ends\n", clean,
+              kThreads * kRounds);
+  DeleteFileW(alone.c_str());
+}
+
+TEST_F(Concurrency, AConverterWithoutFinIsNotHeldUpByTheOthers) {
+  // Seven threads start converters that report at once and then live on for
+  // three seconds, each leaving a marker when it ends. Meanwhile the eighth
+  // runs converters that end without a fin line: each run must be over while
+  // every converter of the load still lives.
+  constexpr int kLoadRuns = 2;
+  std::vector<std::wstring> markers;
+  std::vector<std::vector<std::wstring>> scenarios(kThreads);
+  for (int t = 1; t < kThreads; ++t) {
+    for (int r = 0; r < kLoadRuns; ++r) {
+      markers.push_back(TempDir() + L"ended-" + std::to_wstring(t) + L"-" + std::to_wstring(r) +
+                        L".txt");
+      scenarios[t].push_back(L"scenario:o=fin|success\\r\\n;s=3000;r=" + markers.back());
+    }
+  }
+  scenarios[0].assign(2, L"scenario:o=msg|inf|l|no fin follows\\r\\n;x=0");
+
+  std::vector<std::vector<Outcome>> outcomes(kThreads);
+  std::vector<std::thread> threads;
+  std::barrier<> start(kThreads);
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back(Serve, std::ref(start), scenarios[t], markers, std::ref(outcomes[t]));
+  }
+  for (std::thread& thread : threads) thread.join();
+
+  for (const Outcome& run : outcomes[0]) {
+    EXPECT_EQ(run.result, 0);
+    EXPECT_FALSE(run.anyMarker) << "the run waited for a converter of another thread to end";
+    std::printf("no fin under load: %.0f ms\n", run.milliseconds);
+  }
+  EXPECT_EQ(outcomes[0].empty() ? std::vector<std::string>{} : outcomes[0].back().alerts,
+            (std::vector<std::string>{"retV = 0", "retV = 0"}));
+  for (int t = 1; t < kThreads; ++t) {
+    for (const Outcome& run : outcomes[t]) EXPECT_EQ(run.result, 1);
+  }
+  // The load's converters end by themselves; their markers are left behind.
+  for (const std::wstring& marker : markers) {
+    for (int i = 0; i < 100 && !FileExists(marker); ++i) Sleep(100);
+    DeleteFileW(marker.c_str());
+  }
+}
+
+}  // namespace
+}  // namespace vorlen::test
