@@ -1,9 +1,9 @@
 // vorlen-convert.exe: the Windows twin of the native vorlen-convert. Same
 // options and output, but it converts through the registered COM component
 // VorlenCOM.Vorlen (or the one that its manifest names): early-bound through
-// _Vorlen, events through the connection point. Exit codes: 0 converted, 1 not converted, 2 usage
-// error, 3 the conversion raised an error (its number is printed), 4 the component cannot be
-// created (not registered, say).
+// _Vorlen, events through the connection point. Exit codes: 0 converted,
+// 1 not converted, 2 usage error, 3 the conversion raised an error (its number
+// is printed), 4 the component cannot be created (not registered, say).
 #include <windows.h>
 
 #include <ocidl.h>
