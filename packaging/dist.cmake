@@ -12,7 +12,6 @@ endif()
 file(STRINGS ${SOURCE}/packaging/VORLEN.wxs examples REGEX "Source=\"examples/")
 string(REGEX MATCHALL "examples/[^\"]+" examples "${examples}")
 list(TRANSFORM examples PREPEND ${SOURCE}/)
-string(REGEX REPLACE "^([0-9]+\\.[0-9]+\\.[0-9]+)$" "\\1.0" VORLEN_ASSEMBLY_VERSION ${VERSION})
 
 # The MSI: wixl takes only relative Source paths, so it runs in its folder.
 set(msi ${STAGE}/msi)

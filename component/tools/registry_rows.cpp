@@ -6,8 +6,8 @@
 //       "<!-- registry rows: x86 -->" (or x64) of TEMPLATE becomes that view's
 //       RegistryValue elements, naming the module as [#VORLEN_x86.dll] and its
 //       folder as [INSTALLDIR_x86]
-//   registry_rows manifest VERSION OUT    the registration-free assembly manifest
-#include <algorithm>
+//   registry_rows manifest VERSION OUT    the registration-free assembly manifest,
+//       VERSION in the four parts of an assembly identity (1.0.0.0)
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -78,11 +78,7 @@ std::string Wxs(std::istream& in) {
   return text;
 }
 
-// A.B.C becomes the four-part A.B.C.0 that assembly identities use.
-std::string Manifest(std::string version) {
-  for (auto dots = std::count(version.begin(), version.end(), '.'); dots < 3; ++dots) {
-    version += ".0";
-  }
+std::string Manifest(const std::string& version) {
   const auto names = vorlen::com::Names();
   std::ostringstream out;
   out << "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
