@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Tells whether this machine can run the 32-bit build.
-#   probe-32bit.sh          the kernel runs 32-bit programs
-#   probe-32bit.sh PREFIX   ... and 32-bit Wine runs in PREFIX (created on first use)
-# Exits 0 when it can; otherwise prints one line with the reason and exits 1.
+# Tells whether 32-bit programs run here.
+#   probe-32bit.sh          the kernel runs 32-bit programs (natively, or
+#                           through a binfmt_misc entry: cmake/qemu-i386.sh)
+#   probe-32bit.sh PREFIX   ... and 32-bit Wine runs in PREFIX: an existing
+#                           prefix (32-bit or WoW64) is used as it is; where
+#                           none exists, a 32-bit one is created
+# Exits 0 when they do; otherwise prints one line with the reason and exits 1.
 # VORLEN_NO_32BIT=1 makes it answer no, to try the skipped path.
 #
 # An exit code of 0 proves nothing: where the kernel refuses 32-bit code, Wine
 # falls back to a mode whose 32-bit processes can end with 0 having done
 # nothing. Each step therefore checks an exit code that only a real run gives.
 set -u
+here=$(cd "$(dirname "$0")" && pwd)
 prefix=${1:-}
 
 if [ "${VORLEN_NO_32BIT:-0}" = 1 ]; then
@@ -33,19 +37,28 @@ if [ $? -ne 42 ]; then
 fi
 [ -z "$prefix" ] && exit 0
 
+# Wine refuses a relative prefix.
+case $prefix in /*) ;; *) prefix=$PWD/$prefix ;; esac
 wine=/usr/lib/wine/wine
 if [ ! -x "$wine" ]; then
   echo "32-bit Wine is not installed (wine32:i386)"
   exit 1
 fi
-VORLEN_WINE=$wine WINEARCH=win32 "$(dirname "$0")/wine-prefix.sh" "$prefix" || {
-  echo "cannot prepare the 32-bit Wine prefix $prefix"
-  exit 1
-}
-WINEPREFIX=$prefix WINEDEBUG=-all "$wine" cmd /c exit 7 </dev/null >/dev/null 2>&1
+# A prefix that exists keeps its architecture: Wine refuses WINEARCH=win32 for
+# a WoW64 one, whose 32-bit programs live in syswow64.
+cmd='C:\windows\system32\cmd.exe'
+if [ -f "$prefix/system.reg" ]; then
+  [ -d "$prefix/drive_c/windows/syswow64" ] && cmd='C:\windows\syswow64\cmd.exe'
+else
+  VORLEN_WINE=$wine WINEARCH=win32 "$here/wine-prefix.sh" "$prefix" || {
+    echo "cannot prepare the 32-bit Wine prefix $prefix"
+    exit 1
+  }
+fi
+WINEPREFIX=$prefix WINEDEBUG=-all "$wine" "$cmd" /c exit 7 </dev/null >/dev/null 2>&1
 status=$?
 if [ $status -ne 7 ]; then
-  echo "32-bit Wine does not run programs here (cmd /c exit 7 gave $status)"
+  echo "32-bit Wine does not run programs in $prefix (cmd /c exit 7 gave $status)"
   exit 1
 fi
 exit 0

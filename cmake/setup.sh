@@ -1,17 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the builds and tests need. Quick when all
 # are present; as root it installs what is missing, otherwise it names it.
-# 32-bit Wine (wine32:i386) is added only where this machine's kernel runs
-# 32-bit programs: elsewhere it could not run, and the 32-bit tests are skipped.
+# 32-bit Wine (wine32:i386) is added unless VORLEN_NO_32BIT=1: where the kernel
+# refuses 32-bit programs it still runs through qemu-i386 (cmake/qemu-i386.sh).
 set -eu
-here=$(cd "$(dirname "$0")" && pwd)
 packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64 wine64 libwine-dev googletest libgtest-dev libbenchmark-dev poppler-utils
   clang-format wixl msitools)
 if [ "${VORLEN_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 runs32=0
-# The probe needs only binutils, which g++ brings.
-if command -v as >/dev/null && bash "$here/probe-32bit.sh" >/dev/null; then
+if [ "${VORLEN_NO_32BIT:-0}" != 1 ]; then
   runs32=1
   packages+=(wine32:i386)
 fi
