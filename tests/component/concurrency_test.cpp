@@ -1,7 +1,7 @@
 // Conversions on several apartment threads of one process at once, as a
 // server runs them: each converter holds only its own two pipe ends, and a
 // converter that ends without a fin line is not held up by the others.
-#include <barrier>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -31,6 +31,27 @@ int Field(const std::string& record, const std::string& name) {
   return at == std::string::npos ? -1 : std::atoi(record.c_str() + at + name.size() + 2);
 }
 
+// Lets the threads of a test start together. Not std::barrier: this C++
+// library waits on atomics, where the system has no futex, by a check and then
+// a condition-variable wait that its notify does not synchronise with, so a
+// thread can miss its wake-up and wait forever.
+class StartGate {
+ public:
+  explicit StartGate(int threads) : waiting_(threads) {}
+  ~StartGate() { CloseHandle(open_); }
+  StartGate(const StartGate&) = delete;
+  StartGate& operator=(const StartGate&) = delete;
+
+  void ArriveAndWait() {
+    if (waiting_.fetch_sub(1) == 1) SetEvent(open_);
+    WaitForSingleObject(open_, INFINITE);
+  }
+
+ private:
+  std::atomic<int> waiting_;
+  HANDLE open_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
 // What one Convert on a worker thread gave.
 struct Outcome {
   LONG result = -1;
@@ -42,7 +63,7 @@ struct Outcome {
 // One thread of a server: its own apartment, alert catcher and object, whose
 // converter is the scripted one; it waits at `start`, then converts each
 // scenario in turn.
-void Serve(std::barrier<>& start, const std::vector<std::wstring>& scenarios,
+void Serve(StartGate& start, const std::vector<std::wstring>& scenarios,
            const std::vector<std::wstring>& markers, std::vector<Outcome>& outcomes) {
   Apartment apartment;
   AlertCatcher catcher;
@@ -53,7 +74,7 @@ void Serve(std::barrier<>& start, const std::vector<std::wstring>& scenarios,
   }
   Bstr converter((BinDir() + L"runner_script_converter.exe").c_str());
   if (object) object->SetVorlenPath(converter.get());
-  start.arrive_and_wait();
+  start.ArriveAndWait();
   for (const std::wstring& scenario : scenarios) {
     Outcome outcome;
     Bstr input(scenario.c_str());
@@ -83,7 +104,7 @@ TEST_F(Concurrency, EachConverterHoldsOnlyItsOwnTwoPipeEnds) {
   // A converter alone shows what a process holds of its own.
   const std::wstring alone = TempDir() + L"census-alone.txt";
   {
-    std::barrier<> start(1);
+    StartGate start(1);
     std::vector<Outcome> outcomes;
     std::thread(Serve, std::ref(start), std::vector{CensusScenario(alone, L"o=fin|success\\r\\n")},
                 std::vector<std::wstring>{}, std::ref(outcomes))
@@ -95,7 +116,7 @@ TEST_F(Concurrency, EachConverterHoldsOnlyItsOwnTwoPipeEnds) {
   std::vector<std::vector<std::wstring>> records(kThreads);
   std::vector<std::vector<Outcome>> outcomes(kThreads);
   std::vector<std::thread> threads;
-  std::barrier<> start(kThreads);
+  StartGate start(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     std::vector<std::wstring> scenarios;
     for (int r = 0; r < kRounds; ++r) {
@@ -132,29 +153,33 @@ TEST_F(Concurrency, EachConverterHoldsOnlyItsOwnTwoPipeEnds) {
 }
 
 TEST_F(Concurrency, AConverterWithoutFinIsNotHeldUpByTheOthers) {
-  // Seven threads start converters that report at once and then live on for
-  // three seconds, each leaving a marker when it ends. Meanwhile the eighth
-  // runs converters that end without a fin line: each run must be over while
-  // every converter of the load still lives.
+  // Seven threads start converters that report at once and then live on until
+  // the test releases them (a minute at most), each leaving a marker when it
+  // ends. Meanwhile the eighth runs converters that end without a fin line:
+  // each run must be over while every converter of the load still lives,
+  // however slowly this machine starts processes.
   constexpr int kLoadRuns = 2;
+  const std::wstring release = TempDir() + L"release-the-load.txt";
   std::vector<std::wstring> markers;
   std::vector<std::vector<std::wstring>> scenarios(kThreads);
   for (int t = 1; t < kThreads; ++t) {
     for (int r = 0; r < kLoadRuns; ++r) {
       markers.push_back(TempDir() + L"ended-" + std::to_wstring(t) + L"-" + std::to_wstring(r) +
                         L".txt");
-      scenarios[t].push_back(L"scenario:o=fin|success\\r\\n;s=3000;r=" + markers.back());
+      scenarios[t].push_back(L"scenario:o=fin|success\\r\\n;w=" + release + L";r=" +
+                             markers.back());
     }
   }
   scenarios[0].assign(2, L"scenario:o=msg|inf|l|no fin follows\\r\\n;x=0");
 
   std::vector<std::vector<Outcome>> outcomes(kThreads);
   std::vector<std::thread> threads;
-  std::barrier<> start(kThreads);
+  StartGate start(kThreads);
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back(Serve, std::ref(start), scenarios[t], markers, std::ref(outcomes[t]));
   }
   for (std::thread& thread : threads) thread.join();
+  std::ofstream{std::filesystem::path(release)} << "done";
 
   for (const Outcome& run : outcomes[0]) {
     EXPECT_EQ(run.result, 0);
@@ -166,11 +191,12 @@ TEST_F(Concurrency, AConverterWithoutFinIsNotHeldUpByTheOthers) {
   for (int t = 1; t < kThreads; ++t) {
     for (const Outcome& run : outcomes[t]) EXPECT_EQ(run.result, 1);
   }
-  // The load's converters end by themselves; their markers are left behind.
+  // Released, the load's converters end by themselves; their markers are left behind.
   for (const std::wstring& marker : markers) {
     for (int i = 0; i < 100 && !FileExists(marker); ++i) Sleep(100);
     DeleteFileW(marker.c_str());
   }
+  DeleteFileW(release.c_str());
 }
 
 }  // namespace

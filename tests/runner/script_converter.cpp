@@ -5,6 +5,7 @@
 //   o=TEXT   one write of TEXT to standard output   e=TEXT   the same on standard error
 //   n=N*TEXT TEXT N times on standard output, in writes of up to 4 KiB
 //   s=MS     sleep                                  x=CODE   exit at once
+//   w=FILE   wait until FILE exists, a minute at most
 //   r=FILE   record arguments, command line, standard handles and the census of
 //            what else the converter holds (other pipes, processes, threads or
 //            descriptors above 2) in FILE
@@ -239,6 +240,9 @@ int main(int argc, char** argv) {
         break;
       case 'x':
         return std::atoi(value.c_str());
+      case 'w':
+        for (int waited = 0; waited < 60000 && !std::ifstream(value); waited += 10) Pause(10);
+        break;
       case 'r':
         Record(value, argc, argv);
         break;
