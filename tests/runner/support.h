@@ -21,7 +21,8 @@ std::string TempPath(const std::string& name);
 // A path of the host's file system as this system's programs spell it.
 std::string HostPath(const std::string& path);
 std::string ReadAll(const std::string& path);
-// Handles (Windows) or descriptors (POSIX) the process holds open.
+// Handles (Windows) or descriptors (POSIX) the process holds open, but for
+// those that name started converters (POSIX).
 long OpenHandleCount();
 
 // A pipe that every child may inherit, as a host's own standard output may be.
