@@ -70,7 +70,7 @@ class CountingSink final : public vorlen::MessageSink {
 
 // The plain way: start the converter on the same pipes and read with blocking
 // reads of `chunk` bytes until the output ends. Returns the bytes read.
-std::size_t SpawnAndRead(const Text& commandLine, std::uint32_t chunk) {
+std::size_t SpawnAndRead(const Text& program, const Text& commandLine, std::uint32_t chunk) {
   vorlen::Platform& p = vorlen::SystemPlatform();
   vorlen::OwnedHandle outRead(p), outWrite(p), inRead(p), inWrite(p);
   vorlen::RawHandle r = 0, w = 0;
@@ -84,7 +84,7 @@ std::size_t SpawnAndRead(const Text& commandLine, std::uint32_t chunk) {
   p.MakePrivate(w);
   vorlen::StartedProcess started;
   Text handed;
-  if (!p.Start(commandLine, inRead.get(), outWrite.get(), started, handed)) return 0;
+  if (!p.Start(program, commandLine, inRead.get(), outWrite.get(), started, handed)) return 0;
   vorlen::OwnedProcess process(p);
   process.adopt(started);
   outWrite.reset();
@@ -133,11 +133,11 @@ int main(int argc, char** argv) {
     const int r = job.Convert(vorlen::FromUtf8("scenario:" + chatter));
     const double convert = Seconds(Clock::now() - t0);
     const auto t1 = Clock::now();
-    const std::size_t plain256 = SpawnAndRead(line(chatter), 256);
+    const std::size_t plain256 = SpawnAndRead(job.settings().exePath, line(chatter), 256);
     const double megabytes = static_cast<double>(plain256) / 1e6;  // the same output
     const double read256 = Seconds(Clock::now() - t1);
     const auto t2 = Clock::now();
-    const std::size_t plain64k = SpawnAndRead(line(chatter), 65536);
+    const std::size_t plain64k = SpawnAndRead(job.settings().exePath, line(chatter), 65536);
     const double read64k = Seconds(Clock::now() - t2);
     std::printf(
         "(b) chatty: Convert result %d, %ld events, %.1f MB/s; blocking 256-byte reads "
@@ -157,7 +157,7 @@ int main(int argc, char** argv) {
       job.Convert(vorlen::FromUtf8("scenario:" + once));
       convert += Seconds(Clock::now() - t0);
       t0 = Clock::now();
-      SpawnAndRead(line(once), 256);
+      SpawnAndRead(job.settings().exePath, line(once), 256);
       bare += Seconds(Clock::now() - t0);
     }
     std::printf(

@@ -30,14 +30,17 @@ class Platform {
   // An anonymous pipe with the system's default buffer size; both ends can be
   // handed to a child until MakePrivate says otherwise.
   virtual bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) = 0;
-  // Keeps a handle out of every child started from now on.
-  virtual void MakePrivate(RawHandle handle) = 0;
-  // Starts `commandLine` hidden, with standard input from `input` and standard
-  // output and standard error on `output`. `asHanded` receives the command
-  // line in the form the system was given (characters its code page lacks
-  // replaced), whether or not the start succeeded.
-  virtual bool Start(const Text& commandLine, RawHandle input, RawHandle output,
-                     StartedProcess& started, Text& asHanded) = 0;
+  // Keeps a handle out of every child started from now on; false when the
+  // system refused.
+  virtual bool MakePrivate(RawHandle handle) = 0;
+  // Starts the file `program` with `commandLine`, hidden, with standard input
+  // from `input` and standard output and standard error on `output`; the
+  // system searches for nothing. An empty `program` starts nothing and fails.
+  // `asHanded` receives the command line in the form the system was given
+  // (characters its code page lacks replaced), whether or not the start
+  // succeeded.
+  virtual bool Start(const Text& program, const Text& commandLine, RawHandle input,
+                     RawHandle output, StartedProcess& started, Text& asHanded) = 0;
   // Gives up the caller's hold on a started process; it runs on by itself.
   virtual void Release(const StartedProcess& started) = 0;
 
@@ -50,7 +53,13 @@ class Platform {
   virtual void Close(RawHandle handle) = 0;
 
   // A modal box with `prompt` and `style`, no caption; returns when dismissed.
-  virtual void Alert(const Text& prompt, AlertStyle style) = 0;
+  // Where the alert leaves the process as data instead (debug output, standard
+  // error), it shows `logged`: the prompt without the secrets it may hold.
+  virtual void Alert(const Text& prompt, AlertStyle style, const Text& logged) = 0;
+  void Alert(const Text& prompt, AlertStyle style) { Alert(prompt, style, prompt); }
+  // `text` only where alerts leave the process as data, never in a box: for
+  // the alerts of a run beyond the few it shows.
+  virtual void Log(const Text& text) = 0;
   // Handles every window message waiting for the calling thread.
   virtual void PumpMessages() = 0;
   // Returns when a message arrives for the calling thread, when bytes arrive

@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "channel/masking.h"
 #include "channel/platform.h"
 #include "channel/windows_arguments.h"
 
@@ -36,12 +36,19 @@ class SpawnActions {
   bool Dup(int from, int to) {
     return ok_ && posix_spawn_file_actions_adddup2(&actions_, from, to) == 0;
   }
-  // Closes every descriptor from `lowest` on in the child (glibc 2.34 and
-  // later): the host's own descriptors that lack close-on-exec stay out.
-  bool CloseFrom(int lowest) {
+  // Closes every descriptor from `lowest` on in the child: the host's own
+  // descriptors that lack close-on-exec stay out. False where the C library
+  // cannot (before glibc 2.34, other C libraries).
+  bool CloseFrom([[maybe_unused]] int lowest) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
     return ok_ && posix_spawn_file_actions_addclosefrom_np(&actions_, lowest) == 0;
+#else
+    return false;
+#endif
   }
-  const posix_spawn_file_actions_t* get() const { return &actions_; }
+  const posix_spawn_file_actions_t* get() const {
+    return &actions_;
+  }
 
  private:
   posix_spawn_file_actions_t actions_;
@@ -75,13 +82,17 @@ class SpawnAttributes {
 
 // Converters are never waited for by the runner; without a parent that reaps
 // them, each ended one would stay as a zombie for the life of the process.
-// Released processes are reaped here, without blocking, at every later start
-// and release.
+// Started processes are reaped here, without blocking, at every later start
+// and release. On Linux each is reaped through a descriptor opened right after
+// its start, which names that process and no other: once a host that reaps
+// any child has taken the converter, its process id may already name a child
+// of the host's own, whose exit a wait by id would steal. Elsewhere the id
+// serves.
 class Reaper {
  public:
   void Add(pid_t pid) {
     std::lock_guard lock(mutex_);
-    pending_.push_back(pid);
+    pending_.push_back({pid, OpenDescriptor(pid)});
     ReapLocked();
   }
   void Reap() {
@@ -90,15 +101,91 @@ class Reaper {
   }
 
  private:
-  void ReapLocked() {
-    std::erase_if(pending_, [](pid_t pid) {
-      const pid_t r = waitpid(pid, nullptr, WNOHANG);
-      return r == pid || (r < 0 && errno == ECHILD);
-    });
+  struct Child {
+    pid_t pid;
+    int descriptor;  // -1: none
+  };
+  static int OpenDescriptor([[maybe_unused]] pid_t pid) {
+#if defined(__linux__) && defined(SYS_pidfd_open)
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+    return -1;
+#endif
   }
+  // True when the child is gone: reaped now, or earlier by someone else.
+  static bool Reaped(const Child& child) {
+#ifdef __linux__
+    if (child.descriptor >= 0) {
+      constexpr auto kByDescriptor = static_cast<idtype_t>(3);  // P_PIDFD, Linux 5.4
+      siginfo_t info{};
+      const int r =
+          waitid(kByDescriptor, static_cast<id_t>(child.descriptor), &info, WEXITED | WNOHANG);
+      if ((r == 0 && info.si_pid == 0) || (r < 0 && errno == EINTR)) return false;
+      if (r == 0 || errno == ECHILD) {
+        close(child.descriptor);
+        return true;
+      }
+      // A kernel without waits by descriptor: the id, still held by this
+      // descriptor's process while it is unreaped, serves.
+    }
+#endif
+    const pid_t r = waitpid(child.pid, nullptr, WNOHANG);
+    if (r != child.pid && !(r < 0 && errno == ECHILD)) return false;
+    if (child.descriptor >= 0) close(child.descriptor);
+    return true;
+  }
+  void ReapLocked() {
+    std::erase_if(pending_, Reaped);
+  }
+
   std::mutex mutex_;
-  std::vector<pid_t> pending_;
+  std::vector<Child> pending_;
 };
+
+// The start where the C library cannot close the child's other descriptors
+// in posix_spawn: fork, and in the child (which may call only what is safe
+// after a fork in a threaded process) set up the standard handles, close the
+// rest, reset SIGPIPE and run `file`. A pipe that closes on exec brings back
+// the errno of a failed exec.
+bool ForkAndExec(const char* file, char* const argv[], int input, int output, pid_t& pid) {
+  const long limit = sysconf(_SC_OPEN_MAX);
+  const int highest = limit > 0 && limit < (1L << 20) ? static_cast<int>(limit) : 1 << 20;
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return false;
+  pid = fork();
+  if (pid < 0) {
+    close(report[0]);
+    close(report[1]);
+    return false;
+  }
+  if (pid == 0) {
+    int error = 0;
+    if (dup2(input, 0) < 0 || dup2(output, 1) < 0 || dup2(output, 2) < 0) error = errno;
+    if (error == 0) {
+      const int keep = report[1];
+      for (int fd = 3; fd < highest; ++fd) {
+        if (fd != keep) close(fd);
+      }
+      signal(SIGPIPE, SIG_DFL);
+      execve(file, argv, environ);
+      error = errno;
+    }
+    while (write(report[1], &error, sizeof error) < 0 && errno == EINTR) {
+    }
+    _exit(127);
+  }
+  close(report[1]);
+  int error = 0;
+  ssize_t n;
+  do {
+    n = read(report[0], &error, sizeof error);
+  } while (n < 0 && errno == EINTR);
+  close(report[0]);
+  if (n <= 0) return true;  // closed by the exec: the program runs
+  while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+  }
+  return false;
+}
 
 class PosixPlatform final : public Platform {
  public:
@@ -112,13 +199,15 @@ class PosixPlatform final : public Platform {
     return true;
   }
 
-  void MakePrivate(RawHandle) override {}  // already close-on-exec
+  bool MakePrivate(RawHandle) override { return true; }  // already close-on-exec
 
-  bool Start(const Text& commandLine, RawHandle input, RawHandle output, StartedProcess& started,
-             Text& asHanded) override {
+  bool Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
+             StartedProcess& started, Text& asHanded) override {
     reaper_.Reap();
     const std::string handed = ToUtf8(commandLine);
     asHanded = FromUtf8(handed);
+    if (program.empty()) return false;
+    const std::string file = ToUtf8(program);
     std::vector<std::string> arguments;
     for (const Text& argument : SplitCommandLine(asHanded)) arguments.push_back(ToUtf8(argument));
     if (arguments.empty() || arguments.front().empty()) return false;
@@ -129,22 +218,27 @@ class PosixPlatform final : public Platform {
     SpawnActions actions;
     SpawnAttributes attributes;
     if (!actions.Dup(static_cast<int>(input), 0) || !actions.Dup(static_cast<int>(output), 1) ||
-        !actions.Dup(static_cast<int>(output), 2) || !actions.CloseFrom(3) ||
-        !attributes.DefaultSignals()) {
+        !actions.Dup(static_cast<int>(output), 2) || !attributes.DefaultSignals()) {
       return false;
     }
     pid_t pid = 0;
-    if (posix_spawnp(&pid, argv[0], actions.get(), attributes.get(), argv.data(), environ) != 0) {
+    // The file as named: no search along PATH.
+    if (actions.CloseFrom(3)) {
+      if (posix_spawn(&pid, file.c_str(), actions.get(), attributes.get(), argv.data(), environ) !=
+          0) {
+        return false;
+      }
+    } else if (!ForkAndExec(file.c_str(), argv.data(), static_cast<int>(input),
+                            static_cast<int>(output), pid)) {
       return false;
     }
+    reaper_.Add(pid);
     started.process = pid;
     started.thread = 0;
     return true;
   }
 
-  void Release(const StartedProcess& started) override {
-    reaper_.Add(static_cast<pid_t>(started.process));
-  }
+  void Release(const StartedProcess&) override { reaper_.Reap(); }
 
   bool Peek(RawHandle readEnd, std::uint32_t& available) override {
     const int fd = static_cast<int>(readEnd);
@@ -174,11 +268,12 @@ class PosixPlatform final : public Platform {
 
   void Close(RawHandle handle) override { close(static_cast<int>(handle)); }
 
-  void Alert(const Text& prompt, AlertStyle style) override {
+  void Alert(const Text& prompt, AlertStyle style, const Text& logged) override {
     if (detail::DeliverToAlertHandler(prompt, style)) return;
-    // Standard error tends to end up in logs.
-    std::fprintf(stderr, "%s\n", ToUtf8(MaskPasswords(prompt)).c_str());
+    Log(logged);  // standard error tends to end up in logs
   }
+
+  void Log(const Text& text) override { std::fprintf(stderr, "%s\n", ToUtf8(text).c_str()); }
 
   void PumpMessages() override {}  // no window messages here
 

@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "channel/masking.h"
 #include "channel/platform.h"
 
 namespace vorlen {
@@ -140,16 +139,17 @@ class Win32Platform final : public Platform {
     return true;
   }
 
-  void MakePrivate(RawHandle handle) override {
-    SetHandleInformation(AsHandle(handle), HANDLE_FLAG_INHERIT, 0);
+  bool MakePrivate(RawHandle handle) override {
+    return SetHandleInformation(AsHandle(handle), HANDLE_FLAG_INHERIT, 0) != FALSE;
   }
 
-  bool Start(const Text& commandLine, RawHandle input, RawHandle output, StartedProcess& started,
-             Text& asHanded) override {
+  bool Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
+             StartedProcess& started, Text& asHanded) override {
     std::string ansi = ToAnsi(commandLine);
     asHanded = FromAnsi(ansi);
-    if (asHanded.size() >= kLongestCommandLine) return false;
-    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (program.empty() || asHanded.size() >= kLongestCommandLine) return false;
+    // Named, the program is not searched for.
+    const std::string application = ToAnsi(program);
     STARTUPINFOEXA startup{};
     startup.StartupInfo.cb = sizeof(STARTUPINFOA);
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;  // 257
@@ -168,7 +168,9 @@ class Win32Platform final : public Platform {
     }
     PROCESS_INFORMATION info{};
     // CreateProcessA may write into the command line, so it gets its own copy.
-    if (!CreateProcessA(nullptr, ansi.data(), &attributes, &attributes, TRUE, flags, nullptr,
+    // The converter's own process and thread handles are not inheritable: a
+    // child started meanwhile by another thread of the host keeps none of them.
+    if (!CreateProcessA(application.c_str(), ansi.data(), nullptr, nullptr, TRUE, flags, nullptr,
                         nullptr, &startup.StartupInfo, &info)) {
       return false;
     }
@@ -202,15 +204,17 @@ class Win32Platform final : public Platform {
 
   void Close(RawHandle handle) override { CloseHandle(AsHandle(handle)); }
 
-  void Alert(const Text& prompt, AlertStyle style) override {
+  void Alert(const Text& prompt, AlertStyle style, const Text& logged) override {
     if (detail::DeliverToAlertHandler(prompt, style)) return;
     if (!InteractiveStation()) {
-      // Any process of the session can read debug output.
-      OutputDebugStringA(ToAnsi(MaskPasswords(prompt)).c_str());
+      Log(logged);
       return;  // as if dismissed
     }
     MessageBoxA(nullptr, ToAnsi(prompt).c_str(), nullptr, static_cast<UINT>(style));
   }
+
+  // Any process of the session can read debug output.
+  void Log(const Text& text) override { OutputDebugStringA(ToAnsi(text).c_str()); }
 
   // A WM_QUIT belongs to the host's own loop: it goes back to the queue, with
   // its exit code, and the rest of the queue waits for the next cycle.

@@ -56,8 +56,8 @@ enum class StartResult { Started, NoOutputPipe, NoInputPipe, NotStarted };
 // the child's ends: a converter started meanwhile by another thread could
 // otherwise inherit those ends (where the system cannot list what a child
 // inherits) and keep this run waiting until that converter ends.
-StartResult StartConverter(Platform& platform, const Text& commandLine, OwnedHandle& outputRead,
-                           Text& asHanded) {
+StartResult StartConverter(Platform& platform, const ConverterCommand& command,
+                           OwnedHandle& outputRead, Text& asHanded) {
   static std::mutex window;
   const std::lock_guard turn(window);
   OwnedHandle outputWrite(platform);
@@ -69,8 +69,15 @@ StartResult StartConverter(Platform& platform, const Text& commandLine, OwnedHan
   outputWrite.adopt(w);
   // The runner's own ends stay out of the converter: a converter holding the
   // read end of its own output would never see a broken pipe, and one holding
-  // the write end of its input would never see the end of it.
-  platform.MakePrivate(outputRead.get());
+  // the write end of its input would never see the end of it. A run that
+  // cannot keep them private fails as a pipe failure rather than wait, where
+  // the system cannot list what a child inherits, for a converter that never
+  // sees the end.
+  if (!platform.MakePrivate(outputRead.get())) {
+    outputRead.reset();
+    outputWrite.reset();
+    return StartResult::NoOutputPipe;
+  }
 
   if (!platform.CreatePipe(r, w)) {
     outputRead.reset();
@@ -79,10 +86,17 @@ StartResult StartConverter(Platform& platform, const Text& commandLine, OwnedHan
   }
   inputRead.adopt(r);
   inputWrite.adopt(w);
-  platform.MakePrivate(inputWrite.get());
+  if (!platform.MakePrivate(inputWrite.get())) {
+    outputRead.reset();
+    outputWrite.reset();
+    inputRead.reset();
+    inputWrite.reset();
+    return StartResult::NoInputPipe;
+  }
 
   StartedProcess started;
-  if (!platform.Start(commandLine, inputRead.get(), outputWrite.get(), started, asHanded)) {
+  if (!platform.Start(command.program, command.line, inputRead.get(), outputWrite.get(), started,
+                      asHanded)) {
     outputRead.reset();
     outputWrite.reset();
     inputRead.reset();
@@ -100,12 +114,12 @@ StartResult StartConverter(Platform& platform, const Text& commandLine, OwnedHan
 
 }  // namespace
 
-Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandLine) {
+Text RunConverter(Platform& platform, StatusEvents& events, const ConverterCommand& command) {
   // Alerts come after the start's turn is over: a box lets the thread's
   // messages, and so a nested run, through.
   OwnedHandle outputRead(platform);
   Text asHanded;
-  switch (StartConverter(platform, commandLine, outputRead, asHanded)) {
+  switch (StartConverter(platform, command, outputRead, asHanded)) {
     case StartResult::NoOutputPipe:
       platform.Alert(u"Could not create pipe!", AlertStyle::Critical);
       return Text();
@@ -113,7 +127,8 @@ Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandL
       platform.Alert(u"Could not create pipe for vorlen!", AlertStyle::Critical);
       return Text();
     case StartResult::NotStarted:
-      platform.Alert(kStartFailurePrompt + asHanded, AlertStyle::Critical);
+      platform.Alert(Shortened(kStartFailurePrompt + asHanded), AlertStyle::Critical,
+                     Shortened(kStartFailurePrompt + command.masked));
       return Text();
     case StartResult::Started:
       break;

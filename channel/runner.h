@@ -8,12 +8,19 @@
 
 namespace vorlen {
 
+// What a run starts.
+struct ConverterCommand {
+  Text line;     // the command line
+  Text program;  // the file the line starts; empty: the start fails, nothing runs
+  Text masked;   // the line as alerts that leave the process show it: no passwords
+};
+
 // Returns "success" or "failure" when the converter's fin value was one of
 // these two words, and the empty text on every other way out, each of which
 // (but a failed read) shows its alert through `platform`. Message events and
 // the protocol's own alerts go to `events`. A VorlenError from the protocol
 // leaves unchanged. Every handle the run creates is closed on every way out;
 // the converter itself is never waited for or stopped.
-Text RunConverter(Platform& platform, StatusEvents& events, const Text& commandLine);
+Text RunConverter(Platform& platform, StatusEvents& events, const ConverterCommand& command);
 
 }  // namespace vorlen

@@ -14,9 +14,11 @@ namespace vorlen::com {
 
 inline constexpr wchar_t kProgId[] = L"VorlenCOM.Vorlen";
 
-HRESULT HresultOfError(int number);
-HRESULT ReportError(const VorlenError& error);  // sets the thread's error info
-HRESULT ReportFailure(HRESULT hr);              // clears stale error info
+// Neither throws: they run inside AtBoundary's handlers, where an exception
+// would end the host process.
+HRESULT HresultOfError(int number) noexcept;
+HRESULT ReportError(const VorlenError& error) noexcept;  // sets the thread's error info
+HRESULT ReportFailure(HRESULT hr) noexcept;              // clears stale error info
 
 template <class Body>
 HRESULT AtBoundary(Body&& body) noexcept {

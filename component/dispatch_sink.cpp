@@ -1,11 +1,20 @@
 #include "component/dispatch_sink.h"
 
+#include <new>
+
 #include "component/bstr.h"
 
 namespace vorlen::com {
 
 void DispatchSink::Receive(TextView msgType, TextView msgLocation, TextView msg) {
-  Bstr type(msgType), location(msgLocation), text(msg);
+  Bstr type, location, text;
+  try {
+    type = Bstr(msgType);
+    location = Bstr(msgLocation);
+    text = Bstr(msg);
+  } catch (const std::bad_alloc&) {
+    return;  // this sink misses the event; the others and the conversion go on
+  }
   VARIANTARG args[3];
   BSTR* slots[3] = {text.slot(), location.slot(), type.slot()};  // reverse order
   for (int i = 0; i < 3; ++i) {

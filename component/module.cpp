@@ -1,6 +1,5 @@
 // The module's entry point and its four exports. Each passes straight into the
-// component's COM plumbing; the entry point only records the module handle
-// and, when the module is unloaded, lets go of the shared type information.
+// component's COM plumbing; the entry point only records the module handle.
 #include <windows.h>
 
 #include <olectl.h>
@@ -8,17 +7,18 @@
 #include "component/class_factory.h"
 #include "component/module_state.h"
 #include "component/registration.h"
-#include "component/type_cache.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   switch (reason) {
     case DLL_PROCESS_ATTACH:
       vorlen::com::SetModuleHandle(instance);
       break;
     case DLL_PROCESS_DETACH:
-      // At process exit (reserved set) the system reclaims everything, and
-      // releasing COM objects then could wait for a lock of a thread that is gone.
-      if (reserved == nullptr) vorlen::com::TypeInformation::Drop();
+      // Nothing more under the loader lock: releasing the shared type
+      // information here would take the cache's lock, which a thread loading
+      // the type library (and so waiting for the loader lock) may hold.
+      // DllCanUnloadNow lets it go before COM unloads the module; a module
+      // freed without asking leaves it to the end of the process.
       vorlen::com::SetModuleHandle(nullptr);
       break;
     default:

@@ -1,6 +1,7 @@
 #include "component/registration.h"
 
 #include <string>
+#include <vector>
 
 #include "component/boundary.h"
 #include "component/module_state.h"
@@ -90,6 +91,22 @@ HRESULT RemoveIfEmpty(const std::wstring& name) {
                                                                    : HRESULT_FROM_WIN32(status);
 }
 
+// Whether the module of the other bitness is still registered: its class
+// has its module path in its own view, or its type library its platform key.
+// Where the system has one view only, the other view is this one, whose
+// module path has gone by then.
+bool OtherBitnessRegistered() {
+  const OtherRegistration other = OtherBitnessKeys(kOwnBitness);
+  const REGSAM otherView = kOwnBitness == Bitness::x64 ? KEY_WOW64_32KEY : KEY_WOW64_64KEY;
+  const auto hasDefault = [](const std::string& key, REGSAM view) {
+    RegistryKey opened;
+    return opened.Open(Wide(key), KEY_QUERY_VALUE | view) == ERROR_SUCCESS &&
+           RegQueryValueExW(opened.get(), nullptr, nullptr, nullptr, nullptr, nullptr) ==
+               ERROR_SUCCESS;
+  };
+  return hasDefault(other.classKey, otherView) || hasDefault(other.libraryKey, 0);
+}
+
 HRESULT RegisterServerOnce() {
   const std::wstring path = ModulePath();
   if (path.empty()) return LastError();
@@ -116,7 +133,17 @@ HRESULT UnregisterServer() {
     if (FAILED(hr) && SUCCEEDED(result)) result = hr;
   };
   const HRESULT boundary = AtBoundary([&] {
-    for (const auto& row : RegistrationRows(kOwnBitness)) keep(RemoveRow(row));
+    const std::vector<RegistryRow> rows = RegistrationRows(kOwnBitness);
+    for (const auto& row : rows) {
+      if (!row.shared) keep(RemoveRow(row));
+    }
+    // What both views share serves the other bitness's script clients too
+    // (the ProgID, the type library): it goes with the last module.
+    if (!OtherBitnessRegistered()) {
+      for (const auto& row : rows) {
+        if (row.shared) keep(RemoveRow(row));
+      }
+    }
     for (const auto& key : RegistrationKeys(kOwnBitness)) keep(RemoveIfEmpty(Wide(key)));
   });
   return FAILED(boundary) ? boundary : result;

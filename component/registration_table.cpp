@@ -25,12 +25,21 @@ std::vector<RegisteredInterface> Interfaces() {
   return {{"_Vorlen", kIidDual, kTypeLibMarshaller}, {"__Vorlen", kIidEvents, kDispatchMarshaller}};
 }
 
+std::string ClassKey() {
+  return std::string("CLSID\\") + kClsid;
+}
+std::string LibraryKey() {
+  return std::string("TypeLib\\") + kLibid + "\\" + kLibraryVersionKey;
+}
+std::string PlatformKey(Bitness bitness) {
+  return LibraryKey() + "\\0\\" + (bitness == Bitness::x64 ? "win64" : "win32");
+}
+
 }  // namespace
 
 std::vector<RegistryRow> RegistrationRows(Bitness bitness) {
-  const std::string classKey = std::string("CLSID\\") + kClsid;
-  const std::string libraryKey = std::string("TypeLib\\") + kLibid + "\\" + kLibraryVersionKey;
-  const char* platform = bitness == Bitness::x64 ? "win64" : "win32";
+  const std::string classKey = ClassKey();
+  const std::string libraryKey = LibraryKey();
   // The class has no description of its own: its key shows the ProgID.
   std::vector<RegistryRow> rows = {
       {classKey, "", Data::Text, kProgId},
@@ -43,12 +52,17 @@ std::vector<RegistryRow> RegistrationRows(Bitness bitness) {
       {std::string(kProgId) + "\\CLSID", "", Data::Text, kClsid},
       // Registered as language-neutral (locale 0), with no help file.
       {libraryKey, "", Data::Text, kLibraryHelpString},
-      {libraryKey + "\\0\\" + platform, "", Data::ModulePath, ""},
+      {PlatformKey(bitness), "", Data::ModulePath, ""},
       // No library flags (Wine's RegisterTypeLib writes 8 here, the flag that
       // only says the library came from a file).
       {libraryKey + "\\FLAGS", "", Data::Text, "0"},
       {libraryKey + "\\HELPDIR", "", Data::ModuleFolder, ""},
   };
+  // Both bitnesses write these, in one place; the last one's values stand.
+  for (RegistryRow& row : rows) {
+    row.shared = row.key.starts_with(kProgId) ||
+                 (row.key.starts_with(libraryKey) && !row.key.starts_with(libraryKey + "\\0"));
+  }
   for (const auto& i : Interfaces()) {
     const std::string key = "Interface\\" + i.iid;
     rows.push_back({key, "", Data::Text, i.name});
@@ -81,6 +95,11 @@ std::vector<std::string> RegistrationKeys(Bitness bitness) {
   });
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
   return keys;
+}
+
+OtherRegistration OtherBitnessKeys(Bitness bitness) {
+  const Bitness other = bitness == Bitness::x64 ? Bitness::x86 : Bitness::x64;
+  return {ClassKey() + "\\InprocServer32", PlatformKey(other)};
 }
 
 RegistrationNames Names() {

@@ -17,10 +17,21 @@ struct RegistryRow {
   std::string name;  // empty for the key's default value
   Data data = Data::Text;
   std::string text;  // the value of a Text row
+  // In the part of the registry that both bitnesses' views share (the ProgID,
+  // the type library's own values) rather than in this bitness's view.
+  bool shared = false;
 };
 
 // What registering the module of this bitness writes into its registry view.
 std::vector<RegistryRow> RegistrationRows(Bitness bitness);
+
+// Where the other bitness's module, while registered, holds its own values:
+// the module path of its class (in its own view) and its type library
+// platform key.
+struct OtherRegistration {
+  std::string classKey, libraryKey;
+};
+OtherRegistration OtherBitnessKeys(Bitness bitness);
 
 // The keys of the rows, deepest first. Unregistering removes the rows' values
 // and then each of these keys that is left empty, as an uninstaller does:

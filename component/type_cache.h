@@ -3,8 +3,9 @@
 // library, the type information of _Vorlen and of the class Vorlen, and how
 // many arguments each method of _Vorlen takes. Loaded once per process on the
 // first request, shared by the objects of every thread, and let go when the
-// module may unload (DllCanUnloadNow, FreeLibrary); objects keep what they
-// were given, so letting go never pulls it from under one.
+// module may unload (DllCanUnloadNow; a module freed without asking leaves it
+// to the end of the process); objects keep what they were given, so letting
+// go never pulls it from under one.
 #include <windows.h>
 
 #include <oaidl.h>

@@ -63,12 +63,19 @@ HRESULT VorlenObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
 
 HRESULT VorlenObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  // The system's lookup writes through both arrays unchecked.
+  if (count > 0 && (names == nullptr || ids == nullptr)) return E_POINTER;
   return DispGetIDsOfNames(types_->dispatch(), names, count, ids);
 }
 
 HRESULT VorlenObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
                              VARIANT* result, EXCEPINFO* exception, UINT* argError) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+  // The system's dispatch reads both arrays unchecked.
+  if (params != nullptr && ((params->cArgs > 0 && params->rgvarg == nullptr) ||
+                            (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr))) {
+    return E_INVALIDARG;
+  }
   CallReference hold(static_cast<_Vorlen*>(this));
   if (params != nullptr && types_->TooManyArguments(id, params->cArgs)) {
     return DISP_E_BADPARAMCOUNT;

@@ -8,6 +8,11 @@
 namespace vorlen {
 namespace {
 
+// A converter that writes thousands of malformed lines would otherwise hold
+// the caller in as many modal boxes: a run shows the first few, and the rest
+// go only where alerts leave the process as data.
+constexpr int kBoxesPerRun = 3;
+
 // Where one run's status lines go: Message events to the object's event
 // source, the protocol's alerts to the platform.
 class RunEvents final : public StatusEvents {
@@ -16,11 +21,19 @@ class RunEvents final : public StatusEvents {
   void Message(TextView msgType, TextView msgLocation, TextView msg) override {
     source_.RaiseMessage(msgType, msgLocation, msg);
   }
-  void Alert(const Text& prompt, AlertStyle style) override { platform_.Alert(prompt, style); }
+  void Alert(const Text& prompt, AlertStyle style) override {
+    if (boxes_ < kBoxesPerRun) {
+      ++boxes_;
+      platform_.Alert(prompt, style);
+    } else {
+      platform_.Log(prompt);
+    }
+  }
 
  private:
   EventSource& source_;
   Platform& platform_;
+  int boxes_ = 0;
 };
 
 }  // namespace
@@ -33,15 +46,14 @@ std::int32_t Vorlen::Convert(const Text& xmlPath, const Text& pdfPath) {
   CheckForNul(settings_, xmlPath, pdfPath);  // before any pipe exists
   // Complete before the run starts: setters called from an event handler
   // affect only later conversions.
-  const Text commandLine = BuildCommandLine(settings_, xmlPath, pdfPath);
-  const Text fin = RunConverter(commandLine);
+  const Text fin = RunConverter(BuildCommand(settings_, xmlPath, pdfPath));
   if (fin == u"success") result = 1;
   return result;
 }
 
-Text Vorlen::RunConverter(const Text& commandLine) {
+Text Vorlen::RunConverter(const ConverterCommand& command) {
   RunEvents events(events_, platform_);
-  return vorlen::RunConverter(platform_, events, commandLine);
+  return vorlen::RunConverter(platform_, events, command);
 }
 
 }  // namespace vorlen

@@ -9,6 +9,7 @@
 namespace vorlen {
 
 class Platform;
+struct ConverterCommand;
 
 class Vorlen {
  public:
@@ -25,7 +26,7 @@ class Vorlen {
   std::int32_t Convert(const Text& xmlPath, const Text& pdfPath = Text());
 
  private:
-  Text RunConverter(const Text& commandLine);
+  Text RunConverter(const ConverterCommand& command);
 
   Platform& platform_;
   Settings settings_;

@@ -374,6 +374,24 @@ TEST_F(LateBound, NamedArgumentsAndConvertedArgumentTypes) {
             DISP_E_UNKNOWNINTERFACE);
 }
 
+// Null arrays with non-zero counts, which the system's dispatch would read.
+TEST_F(LateBound, NullArraysFailInsteadOfEndingTheHost) {
+  Var input(L"in.xml");
+  DISPID named = 0;
+  DISPPARAMS noArgs{nullptr, nullptr, 1, 0}, noNames{&input, nullptr, 1, 1};
+  DISPPARAMS neither{nullptr, &named, 1, 1};
+  for (DISPPARAMS* params : {&noArgs, &noNames, &neither}) {
+    EXPECT_EQ(dispatch_->Invoke(kConvert, IID_NULL, 0, DISPATCH_METHOD, params, nullptr, nullptr,
+                                nullptr),
+              E_INVALIDARG);
+  }
+  LPOLESTR names[] = {const_cast<LPOLESTR>(L"Convert")};
+  EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, names, 1, 0, nullptr), E_POINTER);
+  DISPID id = 0;
+  EXPECT_EQ(dispatch_->GetIDsOfNames(IID_NULL, nullptr, 1, 0, &id), E_POINTER);
+  EXPECT_EQ(RecordedCommandLine(), "(no record)");
+}
+
 TEST_F(LateBound, ErrorFiveArrivesAsAnException) {
   Var input(Scenario(L"\\r\\n").get());  // an empty status line
   Var result;

@@ -10,6 +10,9 @@
 #include "client_fixture.h"
 #include "test_sink.h"
 
+// Not in every SDK's headers; takes no arguments, so the convention is moot.
+extern "C" void SetOaNoCache();
+
 namespace vorlen::test {
 namespace {
 
@@ -184,6 +187,67 @@ TEST_F(Events, SinksThatWriteIntoTheirArgumentsOrFailChangeNothing) {
   EXPECT_EQ(last->calls[0].msg, "bad|thing");
   EXPECT_EQ(writer->calls[1].msgType, "err") << "each event starts from the raiser's own texts";
   EXPECT_EQ(failing->calls.size(), 3u);
+}
+
+// Fails the next allocation of the task allocator (through which BSTRs are
+// made) once armed; passes everything else through.
+class FailingAllocator final : public IMallocSpy {
+ public:
+  bool armed = false;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (!IsEqualIID(iid, IID_IUnknown) && !IsEqualIID(iid, IID_IMallocSpy)) {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    *object = this;
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T size) override {
+    return std::exchange(armed, false) ? 0 : size;  // 0 makes the allocation fail
+  }
+  void* STDMETHODCALLTYPE PostAlloc(void* actual) override { return actual; }
+  void* STDMETHODCALLTYPE PreFree(void* request, BOOL) override { return request; }
+  void STDMETHODCALLTYPE PostFree(BOOL) override {}
+  SIZE_T STDMETHODCALLTYPE PreRealloc(void* request, SIZE_T size, void** next, BOOL) override {
+    *next = request;
+    return size;
+  }
+  void* STDMETHODCALLTYPE PostRealloc(void* actual, BOOL) override { return actual; }
+  void* STDMETHODCALLTYPE PreGetSize(void* request, BOOL) override { return request; }
+  SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T actual, BOOL) override { return actual; }
+  void* STDMETHODCALLTYPE PreDidAlloc(void* request, BOOL) override { return request; }
+  int STDMETHODCALLTYPE PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  void STDMETHODCALLTYPE PreHeapMinimize() override {}
+  void STDMETHODCALLTYPE PostHeapMinimize() override {}
+};
+
+// A sink whose event cannot be made for lack of memory misses that event;
+// the other sinks and the conversion go on.
+TEST_F(Events, ASinkOutOfMemoryMissesItsEventAndNothingElse) {
+  ComPtr<_Vorlen> object = CreateScripted();
+  ASSERT_TRUE(object);
+  SetOaNoCache();  // every BSTR from the task allocator
+  FailingAllocator allocator;
+  ASSERT_EQ(CoRegisterMallocSpy(&allocator), S_OK);
+  ComPtr<TestSink> first = ComPtr<TestSink>::Adopt(TestSink::Create());
+  ComPtr<TestSink> second = ComPtr<TestSink>::Adopt(TestSink::Create());
+  bool once = true;
+  first->onMessage = [&] { allocator.armed = std::exchange(once, false); };
+  LONG result = 0;
+  HRESULT hr = E_FAIL;
+  {
+    Connection a(object.get(), first.get()), b(object.get(), second.get());
+    const Bstr input = Scenario(kTwoMessages);
+    hr = object->Convert(input.get(), nullptr, &result);
+  }
+  CoRevokeMallocSpy();
+  EXPECT_EQ(hr, S_OK);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(first->calls.size(), 3u);
+  ASSERT_EQ(second->calls.size(), 2u) << "the second sink misses only the first event";
+  EXPECT_EQ(second->calls[0].msgType, "err");
 }
 
 TEST_F(Events, ReleasingTheLastReferenceInsideAHandler) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The MSI in a fresh WoW64 prefix of its own: its registry rows in each view
-# are what regsvr32 writes (taken in a copy of the prefix), both bitnesses
+# are what regsvr32 writes (taken in a copy of the prefix, where unregistering
+# one bitness must leave the other's script clients working), both bitnesses
 # convert through it, a newer version replaces it and an older one is refused,
 # and uninstalling leaves no key and no file. The 32-bit steps need a machine
 # that runs 32-bit code (cmake/probe-32bit.sh) and say so when skipped.
@@ -43,8 +44,16 @@ for p in "$work/prefix" "$work/reference"; do
   WINEPREFIX=$p wineserver -p </dev/null >/dev/null 2>&1
   WINEPREFIX=$p "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 done
+# This prefix is a 64-bit one: its 32-bit half is tried through syswow64,
+# with an exit code that only a real run gives.
 has32=0
-if reason=$(bash "$source/cmake/probe-32bit.sh" "$work/prefix"); then has32=1; else skip32 "$reason"; fi
+if ! reason=$(bash "$source/cmake/probe-32bit.sh"); then
+  skip32 "$reason"
+elif w 'C:\windows\syswow64\cmd.exe' /c exit 7; [ $? -ne 7 ]; then
+  skip32 "syswow64's cmd does not run in the WoW64 prefix"
+else
+  has32=1
+fi
 
 # 2. The reference: regsvr32 of each DLL where the package puts it.
 (
@@ -59,13 +68,37 @@ if reason=$(bash "$source/cmake/probe-32bit.sh" "$work/prefix"); then has32=1; e
 )
 grep -q InprocServer32 "$work/expected.64" || fail "regsvr32 wrote no reference"
 
+# 2b. Unregistering one bitness keeps the other's script clients working: what
+# both views share (the ProgID, the type library's values) goes with the last.
+printf '%s\r\n' 'On Error Resume Next' 'CreateObject "VorlenCOM.Vorlen"' 'WScript.Echo Err.Number' \
+  >"$work/create.vbs"
+if [ $has32 = 1 ]; then
+  (
+    export WINEPREFIX=$work/reference
+    dll64='C:\Program Files\VORLEN\VORLEN.dll' dll32='C:\Program Files (x86)\VORLEN\VORLEN.dll'
+    create() { w "$1" //nologo "$(windows "$work/create.vbs")"; }
+    st=0
+    w regsvr32 /s /u "$dll64"
+    out=$(create 'C:\windows\syswow64\cscript.exe')
+    [ "$out" = 0 ] || { echo "FAIL: 32-bit CreateObject, 64-bit DLL unregistered: error '$out'"; st=1; }
+    w regsvr32 /s "$dll64"
+    w 'C:\windows\syswow64\regsvr32.exe' /s /u "$dll32"
+    out=$(create cscript)
+    [ "$out" = 0 ] || { echo "FAIL: 64-bit CreateObject, 32-bit DLL unregistered: error '$out'"; st=1; }
+    w regsvr32 /s /u "$dll64"
+    out=$(create cscript)
+    [ "$out" = 429 ] || { echo "FAIL: CreateObject, both unregistered: error '$out', not 429"; st=1; }
+    exit $st
+  ) || status=1
+else
+  skip32 "unregistering one bitness of two"
+fi
+
 # 3. Before the install nobody can create the class.
 examples='C:\Program Files\VORLEN\examples'
 convert_vbs() {  # CSCRIPT CONVERTER PDF
   w "$1" //nologo "$examples\\vorlen.vbs" "$2" "$examples\\sample.html" "$(windows "$3")"
 }
-printf '%s\r\n' 'On Error Resume Next' 'CreateObject "VorlenCOM.Vorlen"' 'WScript.Echo Err.Number' \
-  >"$work/create.vbs"
 out=$(w cscript //nologo "$(windows "$work/create.vbs")")
 [ "$out" = 429 ] || fail "CreateObject before the install: error '$out', not 429"
 

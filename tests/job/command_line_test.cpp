@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "job/command_line.h"
 
@@ -89,24 +90,80 @@ TEST(CommandLine, QuotesAndTrailingBackslashesAreEscaped) {
             u"--baseurl=\"C:\\docs\\\\\" \"a\\b\\in.xml\" \"out\\\\\\\\\"");
 }
 
-TEST(CommandLine, ProgramPathWithBlankIsQuotedOnlyWhenItNamesAFile) {
+// The program is the longest leading part of the path that names a file;
+// nothing else is started. Valid paths keep their bytes but for the quotes
+// around a program with a blank.
+TEST(CommandLine, ProgramIsTheLongestLeadingPartThatNamesAFile) {
   const auto dir = std::filesystem::temp_directory_path() / "vorlen cmdline test";
   std::filesystem::create_directories(dir);
   const auto program = dir / "conv.exe";
   std::ofstream(program) << "x";
   const Text path = program.u16string();
+  const Text plain =
+      std::filesystem::path(std::filesystem::temp_directory_path() / "vorlen-conv").u16string();
+  std::ofstream(std::filesystem::path(plain)) << "x";
 
-  Settings s;
-  s.SetVorlenPath(path);
-  EXPECT_EQ(BuildCommandLine(s, u"in", u""), u"\"" + path + u"\" --server \"in\"");
-
-  s.SetVorlenPath(u"\"" + path + u"\"");  // already quoted: left alone
-  EXPECT_EQ(BuildCommandLine(s, u"in", u""), u"\"" + path + u"\" --server \"in\"");
-
-  s.SetVorlenPath(path + u" --extra");  // names no file: verbatim, options kept
-  EXPECT_EQ(BuildCommandLine(s, u"in", u""), path + u" --extra --server \"in\"");
-
+  const std::pair<Text, Text> cases[] = {
+      {path, u"\"" + path + u"\""},
+      {u"\"" + path + u"\"", u"\"" + path + u"\""},  // already quoted: left alone
+      {path + u" --extra", u"\"" + path + u"\" --extra"},
+      {plain + u" --extra  -x", plain + u" --extra  -x"},
+  };
+  for (const auto& [exePath, fragment] : cases) {
+    Settings s;
+    s.SetVorlenPath(exePath);
+    EXPECT_EQ(BuildCommandLine(s, u"in", u""), fragment + u" --server \"in\"");
+    const ConverterCommand command = BuildCommand(s, u"in", u"");
+    EXPECT_EQ(command.line, fragment + u" --server \"in\"");
+    EXPECT_TRUE(command.program == path || command.program == plain) << ToUtf8(exePath);
+  }
+  // Nothing that names a file: the line as given, and no program.
+  for (const Text& exePath : {(dir / "vorlen.exe").u16string(), dir.u16string(),
+                              (dir / "conv").u16string(), u"\"" + path, Text()}) {
+    Settings s;
+    s.SetVorlenPath(exePath);
+    const ConverterCommand command = BuildCommand(s, u"in", u"");
+    EXPECT_EQ(command.line, exePath + u" --server \"in\"");
+    EXPECT_TRUE(command.program.empty()) << ToUtf8(exePath);
+  }
   std::filesystem::remove_all(dir);
+  std::filesystem::remove(std::filesystem::path(plain));
+}
+
+// A batch file runs through the command interpreter, which expands % and !
+// and ends a quoted value at any double quote: no such value is passed.
+TEST(CommandLine, BatchConverterGetsOnlyValuesItCanTakeAsTheyAre) {
+  const auto file = std::filesystem::temp_directory_path() / "vorlen-conv.CMD";
+  std::ofstream(file) << "@echo fin^|success";
+  Settings s;
+  s.SetVorlenPath(file.u16string());
+  EXPECT_EQ(BuildCommand(s, u"C:\\in & x.xml", u"o(1)^.pdf").program, file.u16string());
+  for (const TextView bad :
+       {u"x\" & echo INJECTED> pwned.txt & rem \"", u"o%OS%.pdf", u"a!b", u"a\r\nb"}) {
+    EXPECT_TRUE(BuildCommand(s, u"in", Text(bad)).program.empty()) << ToUtf8(bad);
+    EXPECT_TRUE(BuildCommand(s, Text(bad), u"").program.empty()) << ToUtf8(bad);
+    Settings other = s;
+    other.AddStyleSheet(Text(bad));
+    EXPECT_TRUE(BuildCommand(other, u"in", u"").program.empty()) << ToUtf8(bad);
+    other = s;
+    other.SetEncryptInfo(40, u"u", Text(bad), 0, 0, 0, 0);
+    EXPECT_TRUE(BuildCommand(other, u"in", u"").program.empty()) << ToUtf8(bad);
+  }
+  std::filesystem::remove(file);
+}
+
+// Alerts that leave the process show the encryption fragment masked, wherever
+// it stands, whatever quotes the rest of the line holds.
+TEST(CommandLine, MaskedLineHidesBothPasswords) {
+  Settings s;
+  s.SetVorlenPath(u"\"Z:\\nonexistent\\x.exe");
+  s.AddStyleSheet(u"a\"b");
+  s.SetEncryptInfo(40, u"UserSecret4", u"Owner\"Secret", 0, 0, 0, 0);
+  const ConverterCommand command = BuildCommand(s, u"in", u"");
+  EXPECT_EQ(command.masked,
+            u"\"Z:\\nonexistent\\x.exe --server -s \"a\\\"b\" --encrypt  "
+            u"--key-bits  40 --user-password=\"***\" --owner-password=\"***\" "
+            u"\"in\"");
 }
 
 }  // namespace

@@ -51,6 +51,32 @@ TEST_F(Handles, InputPipeCannotBeCreated) {
   ExpectAllClosed();
 }
 
+// Where the system cannot list what a child inherits, a pipe end the run
+// cannot keep to itself would keep it waiting: a pipe failure instead.
+TEST_F(Handles, PipeEndThatCannotBeMadePrivateIsAPipeFailure) {
+  platform.failPrivateNumber = 1;
+  EXPECT_EQ(Play("o=fin|success\\r\\n"), 0);
+  platform.failPrivateNumber = 3;  // the next run's second
+  EXPECT_EQ(Play("o=fin|success\\r\\n"), 0);
+  EXPECT_EQ(platform.alerts, (std::vector<CaughtAlert>{
+                                 {u"Could not create pipe!", AlertStyle::Critical},
+                                 {u"Could not create pipe for vorlen!", AlertStyle::Critical}}));
+  EXPECT_EQ(platform.closed, platform.created);
+  EXPECT_EQ(platform.started, 0);
+  ExpectAllClosed();
+}
+
+// A converter that writes many lines without their bar holds the caller in
+// only a few boxes; the rest of the alerts go where alerts leave as data.
+TEST_F(Handles, AFewBoxesARunAndTheRestLogged) {
+  EXPECT_EQ(Play("n=10*msg|inf:no bar\\r\\n;o=fin|success\\r\\n"), 1);
+  EXPECT_EQ(platform.alerts, std::vector<CaughtAlert>(
+                                 3, {u"Incorrect Error Format From Vorlen", AlertStyle::Critical}));
+  EXPECT_EQ(platform.logged, std::vector<Text>(10, u"Incorrect Error Format From Vorlen"));
+  EXPECT_EQ(Play("o=msg|inf:no bar\\r\\nfin|success\\r\\n"), 1);
+  EXPECT_EQ(platform.alerts.size(), 4u) << "each run has its own few";
+}
+
 TEST_F(Handles, StartFailureClosesAllFourEnds) {
   job.settings().SetVorlenPath(u"no-such-vorlen-program");
   EXPECT_EQ(job.Convert(u"in.xml"), 0);

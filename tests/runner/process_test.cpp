@@ -14,6 +14,7 @@
 #include <tuple>
 #include <vector>
 
+#include "channel/alert.h"
 #include "channel/error.h"
 #include "channel/windows_arguments.h"
 #include "job/command_line.h"
@@ -211,6 +212,35 @@ TEST_F(Process, ManyRunsThroughEveryWayOutLeaveNothingOpen) {
   for (int i = 0; i < rounds; ++i) round();
   EXPECT_LE(OpenHandleCount(), before);
   EXPECT_EQ(catcher.alerts.size(), static_cast<std::size_t>(3 * (rounds + 1)));
+}
+
+// A program path of which no leading part names a file starts nothing, not
+// even a planted program that the system would find for a blank in it; one
+// with options appended starts the file before them, with the options.
+TEST_F(Process, OnlyTheFileThatThePathNamesStarts) {
+  const std::filesystem::path dir = TempPath("planted");
+  std::filesystem::create_directories(dir / "My Tools");
+  const std::string exe = ProgramBesideTests("runner_script_converter");
+  const std::string suffix = std::filesystem::path(exe).extension().string();
+  std::filesystem::copy_file(exe, dir / ("My" + suffix));
+  std::filesystem::copy_file(exe, dir / "My Tools" / ("conv" + suffix));
+  const std::string record = TempPath("record.txt");
+  const Text xml = Scenario("r=" + record + ";o=fin|success\\r\\n");
+
+  const Text missing = FromUtf8((dir / "My Tools" / ("vorlen" + suffix)).string());
+  job.settings().SetVorlenPath(missing);
+  EXPECT_EQ(job.Convert(xml), 0);
+  EXPECT_EQ(ReadAll(record), "") << "the planted program ran";
+  ASSERT_EQ(catcher.alerts.size(), 1u);
+  EXPECT_EQ(catcher.alerts[0].text, kStartFailurePrompt + missing + u" --server \"" + xml + u"\"");
+
+  job.settings().SetVorlenPath(FromUtf8((dir / "My Tools" / ("conv" + suffix)).string()) +
+                               u" --opt");
+  EXPECT_EQ(job.Convert(xml), 1);
+  EXPECT_TRUE(Contains(ReadAll(record), "arg=--opt\narg=--server\n")) << ReadAll(record);
+  EXPECT_EQ(catcher.alerts.size(), 1u);
+  std::filesystem::remove_all(dir);
+  std::filesystem::remove(record);
 }
 
 TEST(Concurrency, EachConverterHoldsOnlyItsOwnPipes) {

@@ -22,9 +22,9 @@ bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) {
   return true;
 }
 
-bool CountingPlatform::Start(const Text& commandLine, RawHandle input, RawHandle output,
-                             StartedProcess& process, Text& asHanded) {
-  if (!real_.Start(commandLine, input, output, process, asHanded)) return false;
+bool CountingPlatform::Start(const Text& program, const Text& commandLine, RawHandle input,
+                             RawHandle output, StartedProcess& process, Text& asHanded) {
+  if (!real_.Start(program, commandLine, input, output, process, asHanded)) return false;
   ++started;
   return true;
 }

@@ -21,7 +21,8 @@ std::string TempPath(const std::string& name);
 // A path of the host's file system as this system's programs spell it.
 std::string HostPath(const std::string& path);
 std::string ReadAll(const std::string& path);
-// Handles (Windows) or descriptors (POSIX) the process holds open.
+// Handles (Windows) or descriptors (POSIX) the process holds open, but for
+// those that name started converters (POSIX).
 long OpenHandleCount();
 
 // A pipe that every child may inherit, as a host's own standard output may be.
@@ -78,28 +79,37 @@ class RecordingSink : public MessageSink {
   std::vector<Event> events;
 };
 
-// The system platform with its handles counted; pipe creation and reads fail
-// on request, and alerts are only recorded.
+// The system platform with its handles counted; pipe creation, keeping a
+// pipe end private and reads fail on request, and alerts are only recorded.
 class CountingPlatform final : public Platform {
  public:
-  int failPipeNumber = 0;  // 1: the first CreatePipe of a run fails, 2: the second
+  int failPipeNumber = 0;     // 1: the first CreatePipe of a run fails, 2: the second
+  int failPrivateNumber = 0;  // the same for MakePrivate
   bool failRead = false;
   std::vector<CaughtAlert> alerts;
+  std::vector<Text> logged;  // alerts' data forms and Log's texts
   std::set<RawHandle> open;
   std::vector<RawHandle> created, closed;
   int started = 0, released = 0;
 
   bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) override;
-  void MakePrivate(RawHandle handle) override { real_.MakePrivate(handle); }
-  bool Start(const Text& commandLine, RawHandle input, RawHandle output, StartedProcess& process,
-             Text& asHanded) override;
+  bool MakePrivate(RawHandle handle) override {
+    return ++privates_ != failPrivateNumber && real_.MakePrivate(handle);
+  }
+  bool Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
+             StartedProcess& process, Text& asHanded) override;
   void Release(const StartedProcess& process) override;
   bool Peek(RawHandle readEnd, std::uint32_t& available) override {
     return real_.Peek(readEnd, available);
   }
   bool Read(RawHandle readEnd, char* buffer, std::uint32_t size, std::uint32_t& bytesRead) override;
   void Close(RawHandle handle) override;
-  void Alert(const Text& prompt, AlertStyle style) override { alerts.push_back({prompt, style}); }
+  using Platform::Alert;
+  void Alert(const Text& prompt, AlertStyle style, const Text& data) override {
+    alerts.push_back({prompt, style});
+    logged.push_back(data);
+  }
+  void Log(const Text& text) override { logged.push_back(text); }
   void PumpMessages() override { real_.PumpMessages(); }
   void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) override {
     real_.IdleWait(readEnd, milliseconds);
@@ -108,7 +118,7 @@ class CountingPlatform final : public Platform {
 
  private:
   Platform& real_ = SystemPlatform();
-  int pipes_ = 0;
+  int pipes_ = 0, privates_ = 0;
 };
 
 // A Vorlen object whose converter is the scripted one.

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -44,7 +46,7 @@ TEST(Win32Messages, TimerRunsANestedConversionDuringASilentConverter) {
 
 TEST(Win32Start, ACommandLineLongerThanTheSystemTakesStartsNothing) {
   if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
-  CountingPlatform platform;  // a box with 32,767 characters takes Wine down
+  CountingPlatform platform;
   Vorlen job(platform);
   UseScriptConverter(job);
   const std::string record = TempPath("long.txt");
@@ -53,10 +55,12 @@ TEST(Win32Start, ACommandLineLongerThanTheSystemTakesStartsNothing) {
   xml += Text(32767 - BuildCommandLine(job.settings(), xml, u"").size(), u'x');
   EXPECT_EQ(job.Convert(xml), 0);
   EXPECT_EQ(platform.started, 0);
-  EXPECT_EQ(
-      platform.alerts,
-      (std::vector<CaughtAlert>{{kStartFailurePrompt + BuildCommandLine(job.settings(), xml, u""),
-                                 AlertStyle::Critical}}));
+  // The alert shows the line's beginning only, in the box as in the data.
+  const Text shown = (kStartFailurePrompt + BuildCommandLine(job.settings(), xml, u""))
+                         .substr(0, kLongestAlertText) +
+                     u"\u2026";
+  EXPECT_EQ(platform.alerts, (std::vector<CaughtAlert>{{shown, AlertStyle::Critical}}));
+  EXPECT_EQ(platform.logged, std::vector<Text>{shown});
   xml.pop_back();
   EXPECT_EQ(job.Convert(xml), 1) << "the longest line that fits";
   EXPECT_EQ(platform.alerts.size(), 1u);
@@ -98,6 +102,9 @@ TEST(Win32Alerts, HiddenWindowStationGetsDebugOutputInsteadOfABox) {
     missing.settings().SetVorlenPath(u"no-such-vorlen-program");
     missing.settings().SetEncryptInfo(40, u"s3cret \"u\"", u"s3cret-o\\", 0, 0, 0, 0);
     EXPECT_EQ(missing.Convert(u"in.xml"), 0);
+    // An unbalanced quote in the program path moves nothing.
+    missing.settings().SetVorlenPath(u"\"Z:\\nonexistent\\x.exe");
+    EXPECT_EQ(missing.Convert(u"in.xml"), 0);
     EXPECT_TRUE(catcher.alerts.empty());
   }
   RemoveVectoredExceptionHandler(handler);
@@ -110,6 +117,10 @@ TEST(Win32Alerts, HiddenWindowStationGetsDebugOutputInsteadOfABox) {
                               "--owner-password=\"***\" \"in.xml\""),
             std::string::npos)
       << gDebugOutput;
+  EXPECT_NE(gDebugOutput.find("program: \"Z:\\nonexistent\\x.exe --server --encrypt  --key-bits  "
+                              "40 --user-password=\"***\" --owner-password=\"***\" \"in.xml\""),
+            std::string::npos)
+      << gDebugOutput;
   EXPECT_EQ(gDebugOutput.find("s3cret"), std::string::npos) << gDebugOutput;
 
   // Back on the visible station the box is shown again.
@@ -118,6 +129,31 @@ TEST(Win32Alerts, HiddenWindowStationGetsDebugOutputInsteadOfABox) {
   UseScriptConverter(job);
   EXPECT_EQ(job.Convert(Scenario("x=0")), 0);
   EXPECT_EQ(catcher.alerts, (std::vector<CaughtAlert>{{u"retV = 0", AlertStyle::Plain}}));
+}
+
+// A batch converter runs through the command interpreter: values that it
+// would take for commands or variables start nothing, the rest arrive.
+TEST(Win32Start, BatchConverterGetsNoCommandOrVariableThroughAValue) {
+  const std::filesystem::path dir = TempPath("batch");
+  std::filesystem::create_directories(dir);
+  const std::filesystem::path pwned = dir / "pwned.txt";
+  std::ofstream(dir / "conv.cmd") << "@echo off\r\necho %* > \"" << (dir / "args.txt").string()
+                                  << "\"\r\necho fin^|success\r\n";
+  CountingPlatform platform;
+  Vorlen job(platform);
+  job.settings().SetVorlenPath(FromUtf8((dir / "conv.cmd").string()));
+  const Text injection = u"x\" & echo INJECTED> " + FromUtf8(pwned.string()) + u" & rem \"";
+  EXPECT_EQ(job.Convert(u"in.xml", injection), 0);
+  EXPECT_EQ(job.Convert(injection), 0);
+  EXPECT_EQ(job.Convert(u"in.xml", u"o%OS%.pdf"), 0);
+  EXPECT_EQ(platform.started, 0);
+  ASSERT_EQ(platform.alerts.size(), 3u);
+  EXPECT_EQ(platform.alerts[2].text.substr(0, std::size(kStartFailurePrompt) - 1),
+            kStartFailurePrompt);
+  EXPECT_EQ(job.Convert(u"in & out.xml", u"o(1).pdf"), 1);
+  EXPECT_EQ(ReadAll((dir / "args.txt").string()), "--server \"in & out.xml\" \"o(1).pdf\" \r\n");
+  EXPECT_FALSE(std::filesystem::exists(pwned));
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
