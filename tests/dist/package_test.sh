@@ -44,16 +44,8 @@ for p in "$work/prefix" "$work/reference"; do
   WINEPREFIX=$p wineserver -p </dev/null >/dev/null 2>&1
   WINEPREFIX=$p "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 done
-# This prefix is a 64-bit one: its 32-bit half is tried through syswow64,
-# with an exit code that only a real run gives.
 has32=0
-if ! reason=$(bash "$source/cmake/probe-32bit.sh"); then
-  skip32 "$reason"
-elif w 'C:\windows\syswow64\cmd.exe' /c exit 7; [ $? -ne 7 ]; then
-  skip32 "syswow64's cmd does not run in the WoW64 prefix"
-else
-  has32=1
-fi
+if reason=$(bash "$source/cmake/probe-32bit.sh" "$work/prefix"); then has32=1; else skip32 "$reason"; fi
 
 # 2. The reference: regsvr32 of each DLL where the package puts it.
 (
