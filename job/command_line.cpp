@@ -1,10 +1,9 @@
 #include "job/command_line.h"
 
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "channel/error.h"
+#include "channel/platform.h"
 #include "channel/windows_arguments.h"
 
 namespace vorlen {
@@ -17,8 +16,7 @@ namespace {
 Text ProgramFragment(const Text& exePath) {
   const bool hasBlank = exePath.find_first_of(u" \t") != Text::npos;
   if (!hasBlank || exePath.starts_with(u'"')) return exePath;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(std::filesystem::path(exePath), error)) return exePath;
+  if (!IsRegularFile(exePath)) return exePath;
   return u"\"" + exePath + u"\"";
 }
 
