@@ -76,6 +76,10 @@ class Platform {
 // The implementation for the system this build runs on.
 Platform& SystemPlatform();
 
+// Whether `path` names an existing file that is not a folder (a path that
+// holds U+0000 names none).
+bool IsRegularFile(const Text& path);
+
 // Replaces where the system platform's alerts go (for a command-line tool, say)
 // and returns the previous handler. With no handler, the Win32 platform shows
 // a message box and the POSIX platform writes one line on standard error.

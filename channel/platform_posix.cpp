@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -302,6 +303,12 @@ class PosixPlatform final : public Platform {
 Platform& SystemPlatform() {
   static PosixPlatform platform;
   return platform;
+}
+
+bool IsRegularFile(const Text& path) {
+  if (path.find(u'\0') != Text::npos) return false;
+  struct stat status {};
+  return stat(ToUtf8(path).c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 }  // namespace vorlen

@@ -256,4 +256,10 @@ Platform& SystemPlatform() {
   return platform;
 }
 
+bool IsRegularFile(const Text& path) {
+  if (path.find(u'\0') != Text::npos) return false;
+  const DWORD attributes = GetFileAttributesW(reinterpret_cast<const wchar_t*>(path.c_str()));
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
 }  // namespace vorlen

@@ -1,13 +1,12 @@
 #include "job/command_line.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "channel/error.h"
 #include "channel/masking.h"
+#include "channel/platform.h"
 #include "channel/windows_arguments.h"
 
 namespace vorlen {
@@ -18,8 +17,7 @@ bool IsBlank(char16_t c) {
 }
 
 bool IsFile(const Text& path) {
-  std::error_code error;
-  return !path.empty() && std::filesystem::is_regular_file(std::filesystem::path(path), error);
+  return !path.empty() && IsRegularFile(path);
 }
 
 // The program part of the path as set: the file it starts, and its text in

@@ -18,6 +18,15 @@
 // the block, then one record per function, each starting with its own size
 // (low 16 bits) and ending with three words per parameter (type, name offset
 // or -1, flags); the parameter count is the 16-bit word at 0x14.
+//
+// widl also records when it ran, in two custom data items of the library:
+// a VT_UI4 time under {DE77BA63-517C-11D1-A2DA-0000F8773CE9} and the text
+// "Created by WIDL version V at <ctime>". Each build would then give a
+// different DLL, so the tool writes one fixed time, the start of 1970, into
+// both. The library's custom data list starts at header offset 0x40 in the
+// custom-data-GUID segment (entries: GUID offset, data offset, next); a data
+// item is a 16-bit type followed by its value (a 32-bit length and the
+// characters for a string).
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
@@ -51,6 +60,16 @@ constexpr std::uint32_t kTkindDispatch = 4;
 constexpr std::uint32_t kTypeFlagNonExtensible = 0x80;
 constexpr std::uint32_t kParamFlagRetval = 0x8;
 constexpr std::uint32_t kNoName = 0xFFFFFFFFu;
+constexpr std::size_t kGuidSegment = 5;
+constexpr std::size_t kCustomDataSegment = 11;
+constexpr std::size_t kCustomGuidSegment = 12;
+constexpr std::size_t kLibraryCustomData = 0x40;
+constexpr std::uint16_t kVtUi4 = 0x13;
+constexpr std::uint16_t kVtBstr = 0x08;
+constexpr unsigned char kCreationTimeGuid[16] = {0x63, 0xBA, 0x77, 0xDE, 0x7C, 0x51, 0xD1, 0x11,
+                                                 0xA2, 0xDA, 0x00, 0x00, 0xF8, 0x77, 0x3C, 0xE9};
+constexpr std::string_view kCreatedBy = "Created by WIDL version ";
+constexpr std::string_view kFixedCtime = "Thu Jan  1 00:00:00 1970";
 
 class Library {
  public:
@@ -70,6 +89,10 @@ class Library {
     if (at > bytes_.size() || bytes_.size() - at < count)
       throw std::runtime_error("truncated library");
     return {reinterpret_cast<const char*>(bytes_.data() + at), count};
+  }
+  void SetChars(std::size_t at, std::string_view text) {
+    Chars(at, text.size());  // bounds check
+    std::memcpy(bytes_.data() + at, text.data(), text.size());
   }
   const std::vector<unsigned char>& bytes() const { return bytes_; }
 
@@ -139,6 +162,35 @@ int UnnameRetvalParams(Library& lib) {
   return changed;
 }
 
+// Writes the fixed time over widl's in the library's custom data.
+void PinCreationTime(Library& lib) {
+  const Segment guids = SegmentAt(lib, kGuidSegment);
+  const Segment data = SegmentAt(lib, kCustomDataSegment);
+  const Segment entries = SegmentAt(lib, kCustomGuidSegment);
+  std::size_t visited = 0;
+  for (std::uint32_t entry = lib.Word(kLibraryCustomData); entry != kNoName;
+       entry = lib.Word(entries.offset + entry + 8)) {
+    if (entry + 12 > entries.length || ++visited > entries.length / 12) {
+      throw std::runtime_error("malformed custom data list");
+    }
+    const std::size_t guid = guids.offset + lib.Word(entries.offset + entry);
+    const std::size_t item = data.offset + lib.Word(entries.offset + entry + 4);
+    const std::uint16_t type = lib.Word(item) & 0xFFFF;
+    if (type == kVtUi4 &&
+        lib.Chars(guid, 16) ==
+            std::string_view(reinterpret_cast<const char*>(kCreationTimeGuid), 16)) {
+      lib.SetWord(item + 2, 0);
+    } else if (type == kVtBstr) {
+      const std::string_view chars = lib.Chars(item + 6, lib.Word(item + 2));
+      const std::size_t at = chars.find(" at ");
+      if (chars.starts_with(kCreatedBy) && at != std::string_view::npos &&
+          chars.size() >= at + 4 + kFixedCtime.size()) {
+        lib.SetChars(item + 6 + at + 4, kFixedCtime);
+      }
+    }
+  }
+}
+
 bool ParseVersion(std::string_view text, std::uint16_t& major, std::uint16_t& minor) {
   const auto dot = text.find('.');
   if (dot == std::string_view::npos) return false;
@@ -168,6 +220,7 @@ int Run(int argc, char** argv) {
   lib.SetWord(*record + kFlagsOffset, lib.Word(*record + kFlagsOffset) | kTypeFlagNonExtensible);
   lib.SetWord(*record + kVersionOffset, std::uint32_t{major} | (std::uint32_t{minor} << 16));
   UnnameRetvalParams(lib);
+  if (lib.Word(kLibraryCustomData) != kNoName) PinCreationTime(lib);
 
   std::ofstream out(argv[2], std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(lib.bytes().data()),

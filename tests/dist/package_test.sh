@@ -123,7 +123,8 @@ fi
 # 6. Version+1 replaces it; going back is refused.
 IFS=. read -r major minor patch <<<"$version"
 next=$major.$minor.$((patch + 1))
-(cd "$stage" && wixl -a x64 -D Version="$next" -o "$work/next.msi" VORLEN.wxs) || fail "wixl $next"
+(cd "$stage" && wixl -a x64 -D Version="$next" -D ProductCode='{5C1B0E2A-7D43-4F8E-9A61-3B2D8C4E7F10}' \
+  -o "$work/next.msi" VORLEN.wxs) || fail "wixl $next"
 w msiexec /i "$(windows "$work/next.msi")" /qn || fail "msiexec /i of $next: exit $?"
 products() {
   w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
