@@ -74,11 +74,11 @@ std::size_t SpawnAndRead(const Text& commandLine, std::uint32_t chunk) {
   vorlen::Platform& p = vorlen::SystemPlatform();
   vorlen::OwnedHandle outRead(p), outWrite(p), inRead(p), inWrite(p);
   vorlen::RawHandle r = 0, w = 0;
-  if (!p.CreatePipe(r, w)) return 0;
+  if (!p.CreatePipe(r, w, vorlen::PipeDirection::FromChild)) return 0;
   outRead.adopt(r);
   outWrite.adopt(w);
   p.MakePrivate(r);
-  if (!p.CreatePipe(r, w)) return 0;
+  if (!p.CreatePipe(r, w, vorlen::PipeDirection::ToChild)) return 0;
   inRead.adopt(r);
   inWrite.adopt(w);
   p.MakePrivate(w);

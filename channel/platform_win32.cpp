@@ -1,5 +1,6 @@
-// The platform boundary on Windows: anonymous pipes, CreateProcessA, message
-// boxes and the thread's message queue. Text crosses to the system in the
+// The platform boundary on Windows: anonymous pipes to the converter, a
+// watched named pipe from it, CreateProcessA, message boxes and the thread's
+// message queue. Text crosses to the system in the
 // ANSI code page.
 #include <windows.h>
 
@@ -9,6 +10,7 @@
 
 #include "channel/masking.h"
 #include "channel/platform.h"
+#include "channel/watched_pipe_win32.h"
 
 namespace vorlen {
 namespace {
@@ -130,11 +132,14 @@ bool QuitPending() {
 
 class Win32Platform final : public Platform {
  public:
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) override {
+  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) override {
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE r = nullptr;
     HANDLE w = nullptr;
-    if (!::CreatePipe(&r, &w, &attributes, 0)) return false;
+    const bool created = direction == PipeDirection::FromChild
+                             ? win32::WatchedPipe::Create(attributes, r, w)
+                             : ::CreatePipe(&r, &w, &attributes, 0) != FALSE;
+    if (!created) return false;
     readEnd = AsRaw(r);
     writeEnd = AsRaw(w);
     return true;
@@ -195,12 +200,16 @@ class Win32Platform final : public Platform {
   bool Read(RawHandle readEnd, char* buffer, std::uint32_t size,
             std::uint32_t& bytesRead) override {
     DWORD read = 0;
-    const BOOL ok = ReadFile(AsHandle(readEnd), buffer, size, &read, nullptr);
+    win32::WatchedPipe* watch = win32::WatchedPipe::Find(AsHandle(readEnd));
+    const bool ok = watch != nullptr ? watch->Read(buffer, size, read)
+                                     : ReadFile(AsHandle(readEnd), buffer, size, &read, nullptr);
     bytesRead = read;
-    return ok != FALSE;
+    return ok;
   }
 
-  void Close(RawHandle handle) override { CloseHandle(AsHandle(handle)); }
+  void Close(RawHandle handle) override {
+    if (!win32::WatchedPipe::Close(AsHandle(handle))) CloseHandle(AsHandle(handle));
+  }
 
   void Alert(const Text& prompt, AlertStyle style) override {
     if (detail::DeliverToAlertHandler(prompt, style)) return;
@@ -228,13 +237,22 @@ class Win32Platform final : public Platform {
     }
   }
 
-  void IdleWait(RawHandle, std::uint32_t milliseconds) override {
-    if (tQuitHandedBack && QuitPending()) {
+  void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) override {
+    const bool messages = !(tQuitHandedBack && QuitPending());
+    win32::WatchedPipe* watch = win32::WatchedPipe::Find(AsHandle(readEnd));
+    if (watch != nullptr && watch->Wakes()) {
+      watch->Wait(milliseconds, messages);
+    } else if (!messages) {
       Sleep(milliseconds);
-      return;
+    } else {
+      // This pipe cannot be waited on: only messages end the wait early.
+      MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
-    // An anonymous pipe cannot be waited on: only messages end the wait early.
-    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+
+  WaitRoute OutputWaitRoute(RawHandle readEnd) override {
+    const win32::WatchedPipe* watch = win32::WatchedPipe::Find(AsHandle(readEnd));
+    return watch != nullptr && watch->Wakes() ? WaitRoute::ZeroByteRead : WaitRoute::Timed;
   }
 
   Text Decode(std::string& bytes) override {

@@ -12,9 +12,10 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
-bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) {
+bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd,
+                                  PipeDirection direction) {
   if (++pipes_ == failPipeNumber) return false;
-  if (!real_.CreatePipe(readEnd, writeEnd)) return false;
+  if (!real_.CreatePipe(readEnd, writeEnd, direction)) return false;
   for (RawHandle h : {readEnd, writeEnd}) {
     open.insert(h);
     created.push_back(h);

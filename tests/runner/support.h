@@ -89,7 +89,7 @@ class CountingPlatform final : public Platform {
   std::vector<RawHandle> created, closed;
   int started = 0, released = 0;
 
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) override;
+  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) override;
   void MakePrivate(RawHandle handle) override { real_.MakePrivate(handle); }
   bool Start(const Text& commandLine, RawHandle input, RawHandle output, StartedProcess& process,
              Text& asHanded) override;
@@ -104,6 +104,7 @@ class CountingPlatform final : public Platform {
   void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) override {
     real_.IdleWait(readEnd, milliseconds);
   }
+  WaitRoute OutputWaitRoute(RawHandle readEnd) override { return real_.OutputWaitRoute(readEnd); }
   Text Decode(std::string& bytes) override { return real_.Decode(bytes); }
 
  private:
