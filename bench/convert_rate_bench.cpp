@@ -28,6 +28,7 @@
 #include "VorlenCOM.h"
 #include "bench/com_registration.h"
 #include "bench/plain_start.h"
+#include "channel/forwarding_platform.h"
 #include "channel/platform.h"
 #include "component/bstr.h"
 #include "component/com_ptr.h"
@@ -78,35 +79,11 @@ WaitRoute SystemRoute() {
 
 // The system's platform with the converter's output on an anonymous pipe,
 // which cannot be waited on: the runner takes the timed route.
-class TimedRoutePlatform final : public Platform {
+class TimedRoutePlatform final : public vorlen::ForwardingPlatform {
  public:
   bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection) override {
-    return real_.CreatePipe(readEnd, writeEnd, PipeDirection::ToChild);
+    return real().CreatePipe(readEnd, writeEnd, PipeDirection::ToChild);
   }
-  void MakePrivate(RawHandle handle) override { real_.MakePrivate(handle); }
-  bool Start(const Text& commandLine, RawHandle input, RawHandle output,
-             vorlen::StartedProcess& started, Text& asHanded) override {
-    return real_.Start(commandLine, input, output, started, asHanded);
-  }
-  void Release(const vorlen::StartedProcess& started) override { real_.Release(started); }
-  bool Peek(RawHandle readEnd, std::uint32_t& available) override {
-    return real_.Peek(readEnd, available);
-  }
-  bool Read(RawHandle readEnd, char* buffer, std::uint32_t size,
-            std::uint32_t& bytesRead) override {
-    return real_.Read(readEnd, buffer, size, bytesRead);
-  }
-  void Close(RawHandle handle) override { real_.Close(handle); }
-  void Alert(const Text& prompt, vorlen::AlertStyle style) override { real_.Alert(prompt, style); }
-  void PumpMessages() override { real_.PumpMessages(); }
-  void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) override {
-    real_.IdleWait(readEnd, milliseconds);
-  }
-  WaitRoute OutputWaitRoute(RawHandle readEnd) override { return real_.OutputWaitRoute(readEnd); }
-  Text Decode(std::string& bytes) override { return real_.Decode(bytes); }
-
- private:
-  Platform& real_ = vorlen::SystemPlatform();
 };
 
 Text ConverterPath() {

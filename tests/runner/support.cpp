@@ -15,7 +15,7 @@ std::string ReadAll(const std::string& path) {
 bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd,
                                   PipeDirection direction) {
   if (++pipes_ == failPipeNumber) return false;
-  if (!real_.CreatePipe(readEnd, writeEnd, direction)) return false;
+  if (!real().CreatePipe(readEnd, writeEnd, direction)) return false;
   for (RawHandle h : {readEnd, writeEnd}) {
     open.insert(h);
     created.push_back(h);
@@ -25,14 +25,14 @@ bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd,
 
 bool CountingPlatform::Start(const Text& commandLine, RawHandle input, RawHandle output,
                              StartedProcess& process, Text& asHanded) {
-  if (!real_.Start(commandLine, input, output, process, asHanded)) return false;
+  if (!real().Start(commandLine, input, output, process, asHanded)) return false;
   ++started;
   return true;
 }
 
 void CountingPlatform::Release(const StartedProcess& process) {
   ++released;
-  real_.Release(process);
+  real().Release(process);
 }
 
 bool CountingPlatform::Read(RawHandle readEnd, char* buffer, std::uint32_t size,
@@ -41,13 +41,13 @@ bool CountingPlatform::Read(RawHandle readEnd, char* buffer, std::uint32_t size,
     bytesRead = 0;
     return false;
   }
-  return real_.Read(readEnd, buffer, size, bytesRead);
+  return real().Read(readEnd, buffer, size, bytesRead);
 }
 
 void CountingPlatform::Close(RawHandle handle) {
   open.erase(handle);
   closed.push_back(handle);
-  real_.Close(handle);
+  real().Close(handle);
 }
 
 void UseScriptConverter(Vorlen& job) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "channel/forwarding_platform.h"
 #include "channel/platform.h"
 #include "job/vorlen.h"
 
@@ -80,7 +81,7 @@ class RecordingSink : public MessageSink {
 
 // The system platform with its handles counted; pipe creation and reads fail
 // on request, and alerts are only recorded.
-class CountingPlatform final : public Platform {
+class CountingPlatform final : public ForwardingPlatform {
  public:
   int failPipeNumber = 0;  // 1: the first CreatePipe of a run fails, 2: the second
   bool failRead = false;
@@ -90,25 +91,14 @@ class CountingPlatform final : public Platform {
   int started = 0, released = 0;
 
   bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) override;
-  void MakePrivate(RawHandle handle) override { real_.MakePrivate(handle); }
   bool Start(const Text& commandLine, RawHandle input, RawHandle output, StartedProcess& process,
              Text& asHanded) override;
   void Release(const StartedProcess& process) override;
-  bool Peek(RawHandle readEnd, std::uint32_t& available) override {
-    return real_.Peek(readEnd, available);
-  }
   bool Read(RawHandle readEnd, char* buffer, std::uint32_t size, std::uint32_t& bytesRead) override;
   void Close(RawHandle handle) override;
   void Alert(const Text& prompt, AlertStyle style) override { alerts.push_back({prompt, style}); }
-  void PumpMessages() override { real_.PumpMessages(); }
-  void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) override {
-    real_.IdleWait(readEnd, milliseconds);
-  }
-  WaitRoute OutputWaitRoute(RawHandle readEnd) override { return real_.OutputWaitRoute(readEnd); }
-  Text Decode(std::string& bytes) override { return real_.Decode(bytes); }
 
  private:
-  Platform& real_ = SystemPlatform();
   int pipes_ = 0;
 };
 
