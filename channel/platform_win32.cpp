@@ -1,7 +1,6 @@
 // The platform boundary on Windows: anonymous pipes to the converter, a
 // watched named pipe from it, CreateProcessA, message boxes and the thread's
-// message queue. Text crosses to the system in the
-// ANSI code page.
+// message queue. Text crosses to the system in the ANSI code page.
 #include <windows.h>
 
 #include <string>
