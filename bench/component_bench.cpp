@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "VorlenCOM.h"
+#include "bench/com_registration.h"
 #include "component/bstr.h"
 #include "component/com_class.h"
 #include "component/com_ptr.h"
@@ -30,49 +31,10 @@ namespace {
 using vorlen::com::Bstr;
 using vorlen::com::ComPtr;
 using Clock = std::chrono::steady_clock;
-
-std::wstring BinDir() {
-  std::wstring path(MAX_PATH * 4, L'\0');
-  path.resize(GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size())));
-  return path.substr(0, path.find_last_of(L'\\') + 1);
-}
-
-[[noreturn]] void Fail(const char* what, HRESULT hr) {
-  std::fprintf(stderr, "component_bench: %s failed (0x%08lX)\n", what,
-               static_cast<unsigned long>(hr));
-  std::exit(1);
-}
-
-void Check(HRESULT hr, const char* what) {
-  if (FAILED(hr)) Fail(what, hr);
-}
-
-// Registers this tree's VORLEN.dll, so that CoCreateInstance reaches the
-// build being measured; undone at the end when it was not registered before.
-class Registration {
- public:
-  Registration() {
-    CLSID clsid{};
-    wasRegistered_ = SUCCEEDED(CLSIDFromProgID(L"VorlenCOM.Vorlen", &clsid));
-    module_ = LoadLibraryW((BinDir() + L"VORLEN.dll").c_str());
-    if (module_ == nullptr) Fail("loading VORLEN.dll", HRESULT_FROM_WIN32(GetLastError()));
-    Check(Export("DllRegisterServer")(), "DllRegisterServer");
-  }
-  Registration(const Registration&) = delete;
-  Registration& operator=(const Registration&) = delete;
-  ~Registration() {
-    if (!wasRegistered_) Export("DllUnregisterServer")();
-    FreeLibrary(module_);
-  }
-
- private:
-  using Entry = HRESULT(STDAPICALLTYPE*)();
-  Entry Export(const char* name) {
-    return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
-  }
-  HMODULE module_ = nullptr;
-  bool wasRegistered_ = false;
-};
+using vorlen::bench::BinDir;
+using vorlen::bench::Check;
+using vorlen::bench::Fail;
+using vorlen::bench::Registration;
 
 // A sink that counts what it receives; it lives as long as the program.
 class CountingSink final

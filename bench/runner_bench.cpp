@@ -17,6 +17,7 @@
 #include <filesystem>
 #endif
 
+#include "bench/plain_start.h"
 #include "channel/platform.h"
 #include "job/vorlen.h"
 
@@ -72,24 +73,8 @@ class CountingSink final : public vorlen::MessageSink {
 // reads of `chunk` bytes until the output ends. Returns the bytes read.
 std::size_t SpawnAndRead(const Text& program, const Text& commandLine, std::uint32_t chunk) {
   vorlen::Platform& p = vorlen::SystemPlatform();
-  vorlen::OwnedHandle outRead(p), outWrite(p), inRead(p), inWrite(p);
-  vorlen::RawHandle r = 0, w = 0;
-  if (!p.CreatePipe(r, w)) return 0;
-  outRead.adopt(r);
-  outWrite.adopt(w);
-  p.MakePrivate(r);
-  if (!p.CreatePipe(r, w)) return 0;
-  inRead.adopt(r);
-  inWrite.adopt(w);
-  p.MakePrivate(w);
-  vorlen::StartedProcess started;
-  Text handed;
-  if (!p.Start(program, commandLine, inRead.get(), outWrite.get(), started, handed)) return 0;
-  vorlen::OwnedProcess process(p);
-  process.adopt(started);
-  outWrite.reset();
-  inRead.reset();
-  inWrite.reset();
+  vorlen::OwnedHandle outRead(p);
+  if (!vorlen::bench::StartPlain(p, program, commandLine, outRead)) return 0;
   std::string buffer(chunk, '\0');
   std::size_t total = 0;
   std::uint32_t got = 0;

@@ -16,6 +16,20 @@ namespace vorlen {
 
 using RawHandle = std::intptr_t;
 
+// Which way bytes flow through a pipe, seen from this process.
+enum class PipeDirection {
+  ToChild,    // a child reads the read end
+  FromChild,  // a child writes the write end; this process reads and waits
+};
+
+// How IdleWait learns that bytes, or the end of the output, have arrived on a
+// read end.
+enum class WaitRoute {
+  Timed,         // it cannot: only a message or the time ends the wait
+  ZeroByteRead,  // an overlapped read of no bytes kept pending (Windows)
+  Poll,          // poll on the descriptor (POSIX)
+};
+
 // What a successful start leaves to the caller: the process and, where the
 // system has one, its first thread. Neither is ever waited on.
 struct StartedProcess {
@@ -27,9 +41,10 @@ class Platform {
  public:
   virtual ~Platform() = default;
 
-  // An anonymous pipe with the system's default buffer size; both ends can be
-  // handed to a child until MakePrivate says otherwise.
-  virtual bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) = 0;
+  // A pipe with the system's default buffer size; both ends can be handed to a
+  // child until MakePrivate says otherwise. A child's end is always an
+  // ordinary synchronous one.
+  virtual bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) = 0;
   // Keeps a handle out of every child started from now on; false when the
   // system refused.
   virtual bool MakePrivate(RawHandle handle) = 0;
@@ -47,7 +62,8 @@ class Platform {
   // The number of bytes waiting, without taking them; false when the pipe is
   // broken: every writer gone and nothing left.
   virtual bool Peek(RawHandle readEnd, std::uint32_t& available) = 0;
-  // Reads at most `size` bytes; call only after Peek reported some.
+  // Reads at most `size` bytes; call only after Peek reported some (otherwise
+  // it blocks until bytes or the end of the output arrive).
   virtual bool Read(RawHandle readEnd, char* buffer, std::uint32_t size,
                     std::uint32_t& bytesRead) = 0;
   virtual void Close(RawHandle handle) = 0;
@@ -62,10 +78,13 @@ class Platform {
   virtual void Log(const Text& text) = 0;
   // Handles every window message waiting for the calling thread.
   virtual void PumpMessages() = 0;
-  // Returns when a message arrives for the calling thread, when bytes arrive
-  // on `readEnd` (where the system can wait on a pipe), or after about
-  // `milliseconds`, whichever is first.
+  // Returns when a message arrives for the calling thread, when bytes or the
+  // end of the output arrive on `readEnd` (on every route but Timed), or after
+  // about `milliseconds`, whichever is first.
   virtual void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) = 0;
+  // The route IdleWait takes on `readEnd`; it stays the same for the life of
+  // the handle.
+  virtual WaitRoute OutputWaitRoute(RawHandle readEnd) = 0;
 
   // Decodes `bytes` from the system's code page and removes what it decoded;
   // an incomplete multi-byte character at the end stays in `bytes` for the

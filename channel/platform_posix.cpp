@@ -190,7 +190,7 @@ bool ForkAndExec(const char* file, char* const argv[], int input, int output, pi
 
 class PosixPlatform final : public Platform {
  public:
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) override {
+  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection) override {
     // Close-on-exec from the start: a descriptor reaches a child only through
     // the start's own file actions, never by accident.
     int fds[2];
@@ -278,10 +278,13 @@ class PosixPlatform final : public Platform {
 
   void PumpMessages() override {}  // no window messages here
 
+  // A pipe wakes poll when bytes arrive and when the last writer goes.
   void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) override {
     pollfd p{static_cast<int>(readEnd), POLLIN, 0};
     poll(&p, 1, static_cast<int>(milliseconds));
   }
+
+  WaitRoute OutputWaitRoute(RawHandle) override { return WaitRoute::Poll; }
 
   Text Decode(std::string& bytes) override {
     const std::size_t complete = bytes.size() - IncompleteUtf8Tail(bytes);

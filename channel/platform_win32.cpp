@@ -1,6 +1,6 @@
-// The platform boundary on Windows: anonymous pipes, CreateProcessA, message
-// boxes and the thread's message queue. Text crosses to the system in the
-// ANSI code page.
+// The platform boundary on Windows: anonymous pipes to the converter, a
+// watched named pipe from it, CreateProcessA, message boxes and the thread's
+// message queue. Text crosses to the system in the ANSI code page.
 #include <windows.h>
 
 #include <string>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "channel/platform.h"
+#include "channel/watched_pipe_win32.h"
 
 namespace vorlen {
 namespace {
@@ -129,11 +130,14 @@ bool QuitPending() {
 
 class Win32Platform final : public Platform {
  public:
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) override {
+  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) override {
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE r = nullptr;
     HANDLE w = nullptr;
-    if (!::CreatePipe(&r, &w, &attributes, 0)) return false;
+    const bool created = direction == PipeDirection::FromChild
+                             ? win32::WatchedPipe::Create(attributes, r, w)
+                             : ::CreatePipe(&r, &w, &attributes, 0) != FALSE;
+    if (!created) return false;
     readEnd = AsRaw(r);
     writeEnd = AsRaw(w);
     return true;
@@ -197,12 +201,16 @@ class Win32Platform final : public Platform {
   bool Read(RawHandle readEnd, char* buffer, std::uint32_t size,
             std::uint32_t& bytesRead) override {
     DWORD read = 0;
-    const BOOL ok = ReadFile(AsHandle(readEnd), buffer, size, &read, nullptr);
+    win32::WatchedPipe* watch = win32::WatchedPipe::Find(AsHandle(readEnd));
+    const bool ok = watch != nullptr ? watch->Read(buffer, size, read)
+                                     : ReadFile(AsHandle(readEnd), buffer, size, &read, nullptr);
     bytesRead = read;
-    return ok != FALSE;
+    return ok;
   }
 
-  void Close(RawHandle handle) override { CloseHandle(AsHandle(handle)); }
+  void Close(RawHandle handle) override {
+    if (!win32::WatchedPipe::Close(AsHandle(handle))) CloseHandle(AsHandle(handle));
+  }
 
   void Alert(const Text& prompt, AlertStyle style, const Text& logged) override {
     if (detail::DeliverToAlertHandler(prompt, style)) return;
@@ -232,13 +240,22 @@ class Win32Platform final : public Platform {
     }
   }
 
-  void IdleWait(RawHandle, std::uint32_t milliseconds) override {
-    if (tQuitHandedBack && QuitPending()) {
+  void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) override {
+    const bool messages = !(tQuitHandedBack && QuitPending());
+    win32::WatchedPipe* watch = win32::WatchedPipe::Find(AsHandle(readEnd));
+    if (watch != nullptr && watch->Wakes()) {
+      watch->Wait(milliseconds, messages);
+    } else if (!messages) {
       Sleep(milliseconds);
-      return;
+    } else {
+      // This pipe cannot be waited on: only messages end the wait early.
+      MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
-    // An anonymous pipe cannot be waited on: only messages end the wait early.
-    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+  }
+
+  WaitRoute OutputWaitRoute(RawHandle readEnd) override {
+    const win32::WatchedPipe* watch = win32::WatchedPipe::Find(AsHandle(readEnd));
+    return watch != nullptr && watch->Wakes() ? WaitRoute::ZeroByteRead : WaitRoute::Timed;
   }
 
   Text Decode(std::string& bytes) override {

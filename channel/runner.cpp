@@ -10,19 +10,30 @@ namespace vorlen {
 namespace {
 
 constexpr std::uint32_t kReadSize = 256;
-// An empty pipe is polled again after a wait. For the first 50 ms of a run,
-// while a quick converter starts and often already ends, the wait is one
-// millisecond, so that its lines are seen at once. After that the wait is a
-// tenth of the time the converter has been silent, 1 to 32 ms: output is seen
-// within about a tenth of the time the converter took to write it, and a
-// converter that stays silent costs the runner a few dozen wake-ups a second.
-// Window messages end any wait at once.
+// An empty pipe is peeked again after a wait; window messages end any wait at
+// once.
+// Where the wait also ends when output arrives or ends (every route but the
+// timed one), its time is only a safety net: Wine 8 at times leaves the pending
+// read unfinished when the converter ends without writing more, and the next
+// peek then finds the broken pipe. The net is a tenth of the time the converter
+// has been silent, 32 ms to 1 s, so a silent converter costs about one wake-up
+// a second.
+// On the timed route the wait is one millisecond for the first 50 ms of a run,
+// while a quick converter starts and often already ends, so that its lines are
+// seen at once. After that it is a tenth of the silence so far, 1 to 32 ms:
+// output is seen within about a tenth of the time the converter took to write
+// it, and a converter that stays silent costs a few dozen wake-ups a second.
 using IdleClock = std::chrono::steady_clock;
 constexpr auto kQuickStart = std::chrono::milliseconds(50);
-constexpr std::int64_t kLongestIdleWait = 32;
+struct WaitBounds {
+  std::int64_t shortest, longest;
+};
+constexpr WaitBounds kTimedWait{1, 32};
+constexpr WaitBounds kSafetyNet{32, 1000};
 
 class IdleSchedule {
  public:
+  explicit IdleSchedule(WaitRoute route) : woken_(route != WaitRoute::Timed) {}
   std::uint32_t Next() {
     const IdleClock::time_point now = IdleClock::now();
     if (output_) {
@@ -30,14 +41,17 @@ class IdleSchedule {
       output_ = false;
       silentSince_ = now;
     }
-    if (now - start_ < kQuickStart) return 1;
+    const WaitBounds bounds = woken_ ? kSafetyNet : kTimedWait;
+    if (!woken_ && now - start_ < kQuickStart) return 1;
     const auto silence =
         std::chrono::duration_cast<std::chrono::milliseconds>(now - silentSince_).count();
-    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(silence / 10, 1, kLongestIdleWait));
+    return static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(silence / 10, bounds.shortest, bounds.longest));
   }
   void Output() { output_ = true; }
 
  private:
+  bool woken_;
   IdleClock::time_point start_ = IdleClock::now();
   IdleClock::time_point silentSince_ = start_;
   bool output_ = false;
@@ -64,7 +78,7 @@ StartResult StartConverter(Platform& platform, const ConverterCommand& command,
   OwnedHandle inputRead(platform), inputWrite(platform);
 
   RawHandle r = 0, w = 0;
-  if (!platform.CreatePipe(r, w)) return StartResult::NoOutputPipe;
+  if (!platform.CreatePipe(r, w, PipeDirection::FromChild)) return StartResult::NoOutputPipe;
   outputRead.adopt(r);
   outputWrite.adopt(w);
   // The runner's own ends stay out of the converter: a converter holding the
@@ -79,7 +93,7 @@ StartResult StartConverter(Platform& platform, const ConverterCommand& command,
     return StartResult::NoOutputPipe;
   }
 
-  if (!platform.CreatePipe(r, w)) {
+  if (!platform.CreatePipe(r, w, PipeDirection::ToChild)) {
     outputRead.reset();
     outputWrite.reset();
     return StartResult::NoInputPipe;
@@ -140,7 +154,7 @@ Text RunConverter(Platform& platform, StatusEvents& events, const ConverterComma
   std::string pending;  // bytes read but not yet decoded: a split character
   char buffer[kReadSize];
   bool lastResult = true;
-  IdleSchedule idle;
+  IdleSchedule idle(platform.OutputWaitRoute(outputRead.get()));
   do {
     std::uint32_t available = 0;
     if (!platform.Peek(outputRead.get(), available)) {

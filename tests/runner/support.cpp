@@ -12,9 +12,10 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
-bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) {
+bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd,
+                                  PipeDirection direction) {
   if (++pipes_ == failPipeNumber) return false;
-  if (!real_.CreatePipe(readEnd, writeEnd)) return false;
+  if (!real().CreatePipe(readEnd, writeEnd, direction)) return false;
   for (RawHandle h : {readEnd, writeEnd}) {
     open.insert(h);
     created.push_back(h);
@@ -24,14 +25,14 @@ bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) {
 
 bool CountingPlatform::Start(const Text& program, const Text& commandLine, RawHandle input,
                              RawHandle output, StartedProcess& process, Text& asHanded) {
-  if (!real_.Start(program, commandLine, input, output, process, asHanded)) return false;
+  if (!real().Start(program, commandLine, input, output, process, asHanded)) return false;
   ++started;
   return true;
 }
 
 void CountingPlatform::Release(const StartedProcess& process) {
   ++released;
-  real_.Release(process);
+  real().Release(process);
 }
 
 bool CountingPlatform::Read(RawHandle readEnd, char* buffer, std::uint32_t size,
@@ -40,13 +41,13 @@ bool CountingPlatform::Read(RawHandle readEnd, char* buffer, std::uint32_t size,
     bytesRead = 0;
     return false;
   }
-  return real_.Read(readEnd, buffer, size, bytesRead);
+  return real().Read(readEnd, buffer, size, bytesRead);
 }
 
 void CountingPlatform::Close(RawHandle handle) {
   open.erase(handle);
   closed.push_back(handle);
-  real_.Close(handle);
+  real().Close(handle);
 }
 
 void UseScriptConverter(Vorlen& job) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "channel/forwarding_platform.h"
 #include "channel/platform.h"
 #include "job/vorlen.h"
 
@@ -81,7 +82,7 @@ class RecordingSink : public MessageSink {
 
 // The system platform with its handles counted; pipe creation, keeping a
 // pipe end private and reads fail on request, and alerts are only recorded.
-class CountingPlatform final : public Platform {
+class CountingPlatform final : public ForwardingPlatform {
  public:
   int failPipeNumber = 0;     // 1: the first CreatePipe of a run fails, 2: the second
   int failPrivateNumber = 0;  // the same for MakePrivate
@@ -92,16 +93,13 @@ class CountingPlatform final : public Platform {
   std::vector<RawHandle> created, closed;
   int started = 0, released = 0;
 
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd) override;
+  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) override;
   bool MakePrivate(RawHandle handle) override {
-    return ++privates_ != failPrivateNumber && real_.MakePrivate(handle);
+    return ++privates_ != failPrivateNumber && real().MakePrivate(handle);
   }
   bool Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
              StartedProcess& process, Text& asHanded) override;
   void Release(const StartedProcess& process) override;
-  bool Peek(RawHandle readEnd, std::uint32_t& available) override {
-    return real_.Peek(readEnd, available);
-  }
   bool Read(RawHandle readEnd, char* buffer, std::uint32_t size, std::uint32_t& bytesRead) override;
   void Close(RawHandle handle) override;
   using Platform::Alert;
@@ -110,14 +108,8 @@ class CountingPlatform final : public Platform {
     logged.push_back(data);
   }
   void Log(const Text& text) override { logged.push_back(text); }
-  void PumpMessages() override { real_.PumpMessages(); }
-  void IdleWait(RawHandle readEnd, std::uint32_t milliseconds) override {
-    real_.IdleWait(readEnd, milliseconds);
-  }
-  Text Decode(std::string& bytes) override { return real_.Decode(bytes); }
 
  private:
-  Platform& real_ = SystemPlatform();
   int pipes_ = 0, privates_ = 0;
 };
 

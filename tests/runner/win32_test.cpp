@@ -1,7 +1,7 @@
 // What only Windows has: the thread's messages handled while a converter
-// runs (a timer that starts a nested conversion), the system's limit on the
-// command line, and alerts on a window station that nobody sees, which go to
-// debug output without passwords.
+// runs (a timer that starts a nested conversion), the output pipe that a wait
+// can include, the system's limit on the command line, and alerts on a window
+// station that nobody sees, which go to debug output without passwords.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -42,6 +42,46 @@ TEST(Win32Messages, TimerRunsANestedConversionDuringASilentConverter) {
   EXPECT_EQ(gInner, 1);
   EXPECT_EQ(sink->events,
             (std::vector<Event>{{u"inf", u"timer", u"inner"}, {u"inf", u"outer", u"last"}}));
+}
+
+// The wait's own read takes no byte from the pipe, ends with the last writer,
+// and a pipe closed while that read is pending leaves nothing open.
+TEST(Win32Wait, OutputPipeKeepsItsBytesAndLeavesNothingOpen) {
+  Platform& platform = SystemPlatform();
+  const auto once = [&](int i) {
+    RawHandle r = 0, w = 0;
+    ASSERT_TRUE(platform.CreatePipe(r, w, PipeDirection::FromChild));
+    EXPECT_EQ(platform.OutputWaitRoute(r), WaitRoute::ZeroByteRead);
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(reinterpret_cast<HANDLE>(w), "ab\r\n", 4, &written, nullptr));
+    platform.IdleWait(r, 1000);
+    std::uint32_t available = 0, read = 0;
+    ASSERT_TRUE(platform.Peek(r, available));
+    EXPECT_EQ(available, 4u);
+    char buffer[8] = {};
+    ASSERT_TRUE(platform.Read(r, buffer, sizeof buffer, read));
+    EXPECT_EQ(std::string(buffer, read), "ab\r\n");
+    if (i % 2 == 0) {
+      platform.IdleWait(r, 50);  // the read is pending again when the pipe closes
+    } else {
+      platform.Close(w);
+      w = 0;
+      platform.IdleWait(r, 1000);
+      EXPECT_FALSE(platform.Peek(r, available)) << "no writer, nothing left";
+    }
+    if (w != 0) platform.Close(w);
+    platform.Close(r);
+  };
+  once(0);  // first use sets up what the system keeps for good
+  const long before = OpenHandleCount();
+  for (int i = 1; i <= 10; ++i) once(i);
+  EXPECT_LE(OpenHandleCount(), before);
+
+  RawHandle r = 0, w = 0;
+  ASSERT_TRUE(platform.CreatePipe(r, w, PipeDirection::ToChild));
+  EXPECT_EQ(platform.OutputWaitRoute(r), WaitRoute::Timed) << "an anonymous pipe";
+  platform.Close(r);
+  platform.Close(w);
 }
 
 TEST(Win32Start, ACommandLineLongerThanTheSystemTakesStartsNothing) {

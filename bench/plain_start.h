@@ -1,0 +1,15 @@
+#pragma once
+// The plainest way to start a converter, for the benchmarks' baselines: the
+// same kind of pipes as a conversion run, the child's ends closed right after
+// the start, the process released and never waited for.
+#include "channel/platform.h"
+
+namespace vorlen::bench {
+
+// Starts the file `program` with `commandLine`, its output on a pipe from the
+// child; `outRead` then holds that pipe's read end. False when nothing was
+// started.
+bool StartPlain(Platform& platform, const Text& program, const Text& commandLine,
+                OwnedHandle& outRead);
+
+}  // namespace vorlen::bench
