@@ -16,7 +16,8 @@ bool StartPlain(Platform& platform, const Text& program, const Text& commandLine
   platform.MakePrivate(w);
   StartedProcess started;
   Text handed;
-  if (!platform.Start(program, commandLine, inRead.get(), outWrite.get(), started, handed)) return false;
+  if (!platform.Start(program, commandLine, inRead.get(), outWrite.get(), started, handed))
+    return false;
   OwnedProcess process(platform);
   process.adopt(started);
   return true;
