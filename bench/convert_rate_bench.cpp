@@ -1,12 +1,12 @@
 // One conversion after another, as a macro or a script runs them: Convert
 // through VORLEN.dll from STA threads with their message queues, against the
 // plainest loop that starts the same converter on the same kind of pipes and
-// reads with blocking reads until the fin line; on 1 and on 8 threads. The
-// same for the timed route, the runner as it was before it could wait on its
-// pipe, run in this process on an anonymous pipe. Then the CPU that a run
-// takes while its converter stays silent. The sides take turns round by
-// round, so that both see the same load. Windows trees, run under Wine by
-// hand; it prints figures and targets, it is not a test.
+// reads with blocking reads until the fin line; the same for the timed route,
+// the runner as it was before it could wait on its pipe, run in this process
+// on an anonymous pipe; on 1, 8 and 32 threads. Then the CPU that a run takes
+// while its converter stays silent. The sides take turns round by round, so
+// that both see the same load. Windows trees, run under Wine by hand; it
+// prints figures and targets, it is not a test.
 //   convert_rate_bench [rounds [conversions]]   conversions per thread and round
 #include <windows.h>
 
@@ -218,7 +218,7 @@ void Rates(int threads, int rounds, int perThread, std::vector<Side>& sides) {
   const double plain = conversions / sides.back().total.seconds;
   for (const Side& side : sides) {
     const double rate = conversions / side.total.seconds;
-    std::printf("  %d thread%s  %-44s %7.1f /s", threads, threads == 1 ? " " : "s", side.name,
+    std::printf("  %2d thread%s  %-44s %7.1f /s", threads, threads == 1 ? " " : "s", side.name,
                 rate);
     if (&side != &sides.back()) std::printf("  ratio %.2f", rate / plain);
     if (side.total.failures != 0) std::printf("  (%ld failed)", side.total.failures);
@@ -271,6 +271,7 @@ int main(int argc, char** argv) {
     };
     Rates(1, rounds, conversions, sides);
     Rates(8, rounds, std::max(1, conversions / 2), sides);
+    Rates(32, rounds, std::max(1, conversions / 8), sides);
 
     std::printf("(a) a converter silent for 2 s, one run; the CPU should fall toward zero\n");
     const Text silent = vorlen::FromUtf8(kSilent);
