@@ -2,7 +2,7 @@
 
 #include "VorlenCOM.h"
 #include "component/module_state.h"
-#include "component/type_cache.h"
+#include "component/type_information.h"
 #include "component/vorlen_object.h"
 
 namespace vorlen::com {

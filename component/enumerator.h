@@ -10,7 +10,7 @@
 #include <array>
 #include <vector>
 
-#include "component/com_object.h"
+#include "component/counted_lifetime.h"
 #include "component/com_ptr.h"
 
 namespace vorlen::com {

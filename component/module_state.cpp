@@ -30,11 +30,6 @@ std::wstring ModulePath() {
   }
 }
 
-HRESULT LastError() {
-  const DWORD error = GetLastError();
-  return error == ERROR_SUCCESS ? E_FAIL : HRESULT_FROM_WIN32(error);
-}
-
 void ObjectCreated() {
   InterlockedIncrement(&objects_);
 }

@@ -10,7 +10,6 @@ namespace vorlen::com {
 void SetModuleHandle(HMODULE module);
 HMODULE ModuleHandle();
 std::wstring ModulePath();  // empty when the system cannot tell
-HRESULT LastError();        // the thread's last error as a failure HRESULT, never S_OK
 
 void ObjectCreated();
 void ObjectDestroyed();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "component/boundary.h"
+#include "component/last_error.h"
 #include "component/module_state.h"
 #include "component/registration_table.h"
 

@@ -3,6 +3,7 @@
 #include <oleauto.h>
 
 #include "component/boundary.h"
+#include "component/last_error.h"
 #include "component/module_state.h"
 
 namespace vorlen::com {
@@ -16,7 +17,7 @@ HRESULT LoadEmbeddedTypeLib(ComPtr<ITypeLib>& library) {
       return;
     }
     // Not cheap: a library that nobody holds any more is read and parsed
-    // again. The objects' copy is therefore loaded once (type_cache.h).
+    // again. The objects' copy is therefore loaded once (type_information.h).
     hr = LoadTypeLibEx(path.c_str(), REGKIND_NONE, library.put());
   });
   return FAILED(boundary) ? boundary : hr;

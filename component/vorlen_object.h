@@ -2,7 +2,7 @@
 // The COM object of class Vorlen: the dual interface _Vorlen over one core
 // Vorlen object, with its connection point for __Vorlen, class information and
 // error information. IDispatch is served from the embedded type library,
-// whose information every object shares (type_cache.h).
+// whose information every object shares (type_information.h).
 #include <windows.h>
 
 #include <ocidl.h>
@@ -13,9 +13,9 @@
 #include <utility>
 
 #include "VorlenCOM.h"
-#include "component/com_object.h"
+#include "component/counted_lifetime.h"
 #include "component/connection_point.h"
-#include "component/type_cache.h"
+#include "component/type_information.h"
 #include "job/vorlen.h"
 
 namespace vorlen::com {

@@ -1,4 +1,4 @@
-#include "component/type_cache.h"
+#include "component/type_information.h"
 
 #include <algorithm>
 
