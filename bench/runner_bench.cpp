@@ -61,7 +61,7 @@ std::string ScriptConverter() {
 
 class CountingSink final : public vorlen::MessageSink {
  public:
-  void Message(Text&, Text&, Text& msg) override {
+  void Receive(vorlen::TextView, vorlen::TextView, vorlen::TextView msg) override {
     ++events;
     length += msg.size();
   }

@@ -21,7 +21,8 @@ using vorlen::Text;
 
 class PrintingSink final : public vorlen::MessageSink {
  public:
-  void Message(Text& msgType, Text& msgLocation, Text& msg) override {
+  void Receive(vorlen::TextView msgType, vorlen::TextView msgLocation,
+               vorlen::TextView msg) override {
     std::string line = vorlen::ToUtf8(msgType) + " ";
     if (!msgLocation.empty()) line += vorlen::ToUtf8(msgLocation) + ": ";
     line += vorlen::ToUtf8(msg);

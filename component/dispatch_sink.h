@@ -21,9 +21,6 @@ class DispatchSink final : public MessageSink {
  public:
   explicit DispatchSink(ComPtr<IDispatch> sink) : sink_(std::move(sink)) {}
   void Receive(TextView msgType, TextView msgLocation, TextView msg) override;
-  void Message(Text& msgType, Text& msgLocation, Text& msg) override {
-    Receive(msgType, msgLocation, msg);
-  }
 
  private:
   ComPtr<IDispatch> sink_;

@@ -33,11 +33,6 @@ bool EventSource::IsConnected(Cookie cookie) const {
                      [cookie](const auto& entry) { return entry.first == cookie; });
 }
 
-void MessageSink::Receive(TextView msgType, TextView msgLocation, TextView msg) {
-  Text type(msgType), location(msgLocation), text(msg);
-  Message(type, location, text);
-}
-
 void EventSource::RaiseMessage(TextView msgType, TextView msgLocation, TextView msg) {
   if (sinks_.empty()) return;
   // The snapshot holds a reference on every sink, so a sink that is

@@ -28,14 +28,9 @@ namespace vorlen {
 class MessageSink {
  public:
   virtual ~MessageSink() = default;
-  // One raise, with the raiser's three texts, readable for the length of the
-  // call. By default the sink's Message receives copies of its own. A sink
-  // that copies the texts anyway (into COM strings, say) takes them here and
-  // copies them once.
-  virtual void Receive(TextView msgType, TextView msgLocation, TextView msg);
-  // The three arguments are the sink's own copies; what it writes into them
-  // is dropped.
-  virtual void Message(Text& msgType, Text& msgLocation, Text& msg) = 0;
+  // One raise of Message, with the raiser's three texts, readable for the
+  // length of the call; a sink that keeps them copies them.
+  virtual void Receive(TextView msgType, TextView msgLocation, TextView msg) = 0;
 };
 
 class EventSource {
@@ -47,8 +42,7 @@ class EventSource {
   bool Disconnect(Cookie cookie);  // false for an unknown cookie
   std::vector<std::pair<Cookie, std::shared_ptr<MessageSink>>> Connections() const;
 
-  // Hands the three texts to every connected sink (MessageSink::Receive);
-  // what one sink writes into its arguments never reaches the next one. With
+  // Hands the three texts to every connected sink (MessageSink::Receive). With
   // no sink connected it does nothing.
   void RaiseMessage(TextView msgType, TextView msgLocation, TextView msg);
 

@@ -20,10 +20,11 @@ class Sink : public MessageSink {
   ~Sink() override {
     if (destroyed_) *destroyed_ = true;
   }
-  void Message(Text& msgType, Text& msgLocation, Text& msg) override {
-    journal_.push_back(name_ + ":" + ToUtf8(msgType) + "," + ToUtf8(msgLocation) + "," +
-                       ToUtf8(msg));
-    if (hook) hook(msgType, msgLocation, msg);
+  // The hook gets copies of its own, as a sink that keeps the texts makes.
+  void Receive(TextView msgType, TextView msgLocation, TextView msg) override {
+    Text type(msgType), location(msgLocation), text(msg);
+    journal_.push_back(name_ + ":" + ToUtf8(type) + "," + ToUtf8(location) + "," + ToUtf8(text));
+    if (hook) hook(type, location, text);
   }
 
   std::function<void(Text&, Text&, Text&)> hook;

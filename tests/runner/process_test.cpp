@@ -159,8 +159,8 @@ class NestingSink : public RecordingSink {
  public:
   NestingSink(Vorlen& job, std::string innerRecord)
       : job_(job), innerRecord_(std::move(innerRecord)) {}
-  void Message(Text& msgType, Text& msgLocation, Text& msg) override {
-    RecordingSink::Message(msgType, msgLocation, msg);
+  void Receive(TextView msgType, TextView msgLocation, TextView msg) override {
+    RecordingSink::Receive(msgType, msgLocation, msg);
     if (nested_) return;
     nested_ = true;
     job_.settings().SetHTML(-1);

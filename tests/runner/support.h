@@ -74,8 +74,8 @@ inline void PrintTo(const Event& e, std::ostream* os) {
 
 class RecordingSink : public MessageSink {
  public:
-  void Message(Text& msgType, Text& msgLocation, Text& msg) override {
-    events.push_back({msgType, msgLocation, msg});
+  void Receive(TextView msgType, TextView msgLocation, TextView msg) override {
+    events.push_back({Text(msgType), Text(msgLocation), Text(msg)});
   }
   std::vector<Event> events;
 };
