@@ -14,13 +14,6 @@ constexpr std::array<char32_t, 32> kWinAnsiHigh = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
 std::string WinAnsiToUtf8(std::string_view bytes) {
   std::string out;
   for (unsigned char byte : bytes) {
@@ -70,6 +63,13 @@ std::string DeclaredEncoding(std::string_view bytes) {
 }
 
 }  // namespace
+
+std::string Lower(std::string_view text) {
+  std::string lower(text);
+  std::transform(lower.begin(), lower.end(), lower.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return lower;
+}
 
 char32_t NextCodePoint(std::string_view s, size_t& pos) {
   auto byte = [&](size_t i) { return static_cast<unsigned char>(s[i]); };

@@ -9,6 +9,10 @@ namespace converter {
 
 inline constexpr char32_t kReplacementCharacter = 0xFFFD;
 
+// ASCII letters in lower case; other bytes as they are (the converter keeps
+// the "C" locale). Names, schemes and encodings compare this way.
+std::string Lower(std::string_view text);
+
 // Reads the code point at `pos` and advances past it; a malformed sequence
 // yields U+FFFD and advances by one byte.
 char32_t NextCodePoint(std::string_view utf8, size_t& pos);

@@ -3,17 +3,11 @@
 #include <algorithm>
 #include <cctype>
 
+#include "converter/encoding.h"
 #include "converter/platform.h"
 
 namespace converter {
 namespace {
-
-std::string Lower(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
 
 // The URL scheme in lower case ("http", "file"), or "" when there is none. A
 // drive letter (C:\x) is not a scheme.
