@@ -29,6 +29,25 @@ struct StaticLifetime {
   }
 };
 
+// A heap object's counted references: the last Release deletes it.
+class HeapLifetime {
+ public:
+  HeapLifetime() = default;
+  HeapLifetime(const HeapLifetime&) = delete;
+  HeapLifetime& operator=(const HeapLifetime&) = delete;
+
+  ULONG AddRef() { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
+  template <class Object>
+  ULONG Release(Object* object) {
+    const ULONG remaining = static_cast<ULONG>(InterlockedDecrement(&count_));
+    if (remaining == 0) delete object;
+    return remaining;
+  }
+
+ private:
+  LONG count_ = 1;
+};
+
 // A part of another object (as a connection point is of its object): every
 // reference is one on the owner, so the part lives exactly as long.
 class PartLifetime {

@@ -11,23 +11,10 @@
 
 namespace vorlen::com {
 
-class CountedLifetime {
+class CountedLifetime : public HeapLifetime {
  public:
   CountedLifetime() { ObjectCreated(); }
-  CountedLifetime(const CountedLifetime&) = delete;
-  CountedLifetime& operator=(const CountedLifetime&) = delete;
   ~CountedLifetime() { ObjectDestroyed(); }
-
-  ULONG AddRef() { return static_cast<ULONG>(InterlockedIncrement(&count_)); }
-  template <class Object>
-  ULONG Release(Object* object) {
-    const ULONG remaining = static_cast<ULONG>(InterlockedDecrement(&count_));
-    if (remaining == 0) delete object;
-    return remaining;
-  }
-
- private:
-  LONG count_ = 1;
 };
 
 // Creates a COM object with its first reference, or null when memory is out.

@@ -5,23 +5,6 @@
 
 namespace vorlen::test {
 
-HRESULT TestSink::QueryInterface(REFIID iid, void** object) {
-  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDispatch) ||
-      IsEqualIID(iid, DIID___Vorlen)) {
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *object = nullptr;
-  return E_NOINTERFACE;
-}
-
-ULONG TestSink::Release() {
-  const ULONG left = --count_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT TestSink::GetTypeInfoCount(UINT* count) {
   *count = 0;
   return S_OK;

@@ -5,9 +5,13 @@
 
 #include <oaidl.h>
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "VorlenCOM.h"
+#include "component/com_class.h"
 
 namespace vorlen::test {
 
@@ -20,18 +24,18 @@ struct ReceivedCall {
   std::string msgType, msgLocation, msg;
 };
 
-class TestSink final : public IDispatch {
+class TestSink final : public com::ComClass<TestSink, com::HeapLifetime, IDispatch> {
  public:
   static TestSink* Create() { return new TestSink(); }  // first reference belongs to the caller
+  std::array<com::Answer, 3> Interfaces() {
+    return {{{&IID_IUnknown, this}, {&IID_IDispatch, this}, {&DIID___Vorlen, this}}};
+  }
 
   std::vector<ReceivedCall> calls;
   bool overwriteArguments = false;  // replace the three strings with fresh ones
   HRESULT answer = S_OK;            // what Invoke returns
   std::function<void()> onMessage;  // runs inside the handler
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++count_; }
-  ULONG STDMETHODCALLTYPE Release() override;
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
@@ -42,7 +46,6 @@ class TestSink final : public IDispatch {
 
  private:
   TestSink() = default;
-  ULONG count_ = 1;
 };
 
 }  // namespace vorlen::test
