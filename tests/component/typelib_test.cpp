@@ -9,16 +9,17 @@
 #include <string>
 #include <vector>
 
+#include "VorlenCOM.h"
 #include "support.h"
 #include "typelib_dump.h"
 
 namespace vorlen::test {
 namespace {
 
-constexpr char kLibId[] = "{70AF29CD-4604-40AB-A91B-2EA696822611}";
-constexpr char kIid[] = "{B88EEB95-53FA-4CCF-9FA2-9ADBA03999ED}";
-constexpr char kClsid[] = "{C9B018FD-C0A1-4D50-AE16-0E5E0EF71C91}";
-constexpr char kDiid[] = "{F08755C3-5247-45C0-AA50-1192CD09EC2F}";
+const std::string kLibId = Narrow(GuidText(LIBID_VorlenCOM));
+const std::string kIid = Narrow(GuidText(IID__Vorlen));
+const std::string kClsid = Narrow(GuidText(CLSID_Vorlen));
+const std::string kDiid = Narrow(GuidText(DIID___Vorlen));
 constexpr char kStdole[] = "stdole {00020430-0000-0000-C000-000000000046} 2.0";
 
 struct Param {
