@@ -1,6 +1,9 @@
 #include "component/type_information.h"
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
+#include <shared_mutex>
 
 #include "VorlenCOM.h"
 #include "component/boundary.h"
@@ -9,68 +12,41 @@
 namespace vorlen::com {
 namespace {
 
-// Holds a slim reader/writer lock for a scope: shared to read, exclusive to change.
-class Locked {
- public:
-  enum Mode { kShared, kExclusive };
-  Locked(SRWLOCK& lock, Mode mode) : lock_(lock), mode_(mode) {
-    if (mode_ == kShared) {
-      AcquireSRWLockShared(&lock_);
-    } else {
-      AcquireSRWLockExclusive(&lock_);
-    }
-  }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-  ~Locked() {
-    if (mode_ == kShared) {
-      ReleaseSRWLockShared(&lock_);
-    } else {
-      ReleaseSRWLockExclusive(&lock_);
-    }
-  }
+std::shared_mutex lock;  // shared to read the cache, exclusive to change it
 
- private:
-  SRWLOCK& lock_;
-  Mode mode_;
-};
-
-SRWLOCK lock = SRWLOCK_INIT;
-
-// The cache is never destroyed by the runtime: at process exit, with the
-// other threads gone and perhaps holding the system's locks, releasing COM
-// objects could hang. Drop lets it go while that is safe.
-union Cache {
-  Cache() : shared() {}
-  ~Cache() {}
-  std::shared_ptr<const TypeInformation> shared;
-} cache;
+// The cache outlives the runtime's destructors on purpose: at process exit,
+// with the other threads gone and perhaps holding the system's locks,
+// releasing COM objects could hang. Drop lets it go while that is safe.
+std::shared_ptr<const TypeInformation>& Cache() {
+  static auto* const cache = std::make_unique<std::shared_ptr<const TypeInformation>>().release();
+  return *cache;
+}
 
 }  // namespace
 
 HRESULT TypeInformation::Shared(std::shared_ptr<const TypeInformation>& information) {
   {
-    Locked reading(lock, Locked::kShared);
-    information = cache.shared;
+    const std::shared_lock reading(lock);
+    information = Cache();
   }
   if (information) return S_OK;
-  Locked writing(lock, Locked::kExclusive);
-  if (!cache.shared) {
+  const std::unique_lock writing(lock);
+  if (!Cache()) {
     std::shared_ptr<TypeInformation> fresh;
     HRESULT hr = AtBoundary([&] { fresh = std::make_shared<TypeInformation>(); });
     if (SUCCEEDED(hr)) hr = fresh->Load();
     if (FAILED(hr)) return hr;
-    cache.shared = std::move(fresh);
+    Cache() = std::move(fresh);
   }
-  information = cache.shared;
+  information = Cache();
   return S_OK;
 }
 
 void TypeInformation::Drop() {
   std::shared_ptr<const TypeInformation> gone;
   {
-    Locked writing(lock, Locked::kExclusive);
-    gone = std::move(cache.shared);
+    const std::unique_lock writing(lock);
+    gone = std::move(Cache());
   }
   // Released here, outside the lock.
 }
