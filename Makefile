@@ -9,8 +9,7 @@ FUZZ_SECONDS ?= 600
 
 all: build
 
-# Installs what is missing: `make test` and `make demo` run it first, building
-# alone never does.
+# Installs what is missing: `make test` and `make demo` run it first, builds never.
 setup:
 	@bash cmake/setup.sh
 SETUP := $(if $(filter test demo,$(MAKECMDGOALS)),setup)

@@ -34,15 +34,11 @@ case " $* " in *" win32 "* | *" win64 "*)
   fi ;;
 esac
 
-# One line per test of a JUnit file: its name, then "passed" or "failed". As
-# in CTest's own count, a test that skipped itself (SKIP_RETURN_CODE) passes
-# and one that could not run fails.
+# Each test of a JUnit file with "passed" or "failed": as in CTest's own count,
+# a test that skipped itself (SKIP_RETURN_CODE) passes, one that could not run fails.
 results() {
-  awk '/<testcase / { if (name != "") print name, state
-         match($0, /name="[^"]*"/); name = substr($0, RSTART + 6, RLENGTH - 7)
-         state = /status="run"/ ? "passed" : "failed" }
-       /<skipped message="(SKIP_|Disabled)/ { state = "passed" }
-       END { if (name != "") print name, state }' "$1" 2>/dev/null
+  awk -F'"' '/<testcase / { if (n) print n, s; n = $2; s = /status="run"/ ? "passed" : "failed" }
+    /<skipped message="SKIP_/ { s = "passed" } END { if (n) print n, s }' "$1" 2>/dev/null
 }
 
 passed=0 failed=0 status=0
@@ -80,9 +76,8 @@ for tree in "$@"; do
   fi
   if [ -s "$work/first" ]; then
     # The second run's verdict stands for the tests it ran.
-    awk '{ state[$1] = $2 } END { for (t in state) print t, state[t] }' "$work/first" "$work/second" >"$work/final"
-    total=$(wc -l <"$work/final")
-    bad=$(grep -c ' failed$' "$work/final")
+    read -r total bad < <(awk '{ s[$1] = $2 } END { for (t in s) { n++; b += s[t] == "failed" } print n, b + 0 }' \
+      "$work/first" "$work/second")
     passed=$((passed + total - bad)); failed=$((failed + bad))
     [ "$bad" = 0 ] || status=1
     skipped=$(sed -nE 's/^[[:space:]]*<system-out>//; /^skipped \(32-bit\)/p' "$junit"* | sort -u | wc -l)

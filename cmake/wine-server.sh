@@ -2,8 +2,8 @@
 # Starts or stops the persistent wineserver of one build tree's prefix.
 #   wine-server.sh start|stop PREFIX
 # VORLEN_WINE is the Wine loader of the tree's word size, WINEARCH the
-# prefix's architecture and VORLEN_WINESERVER Wine's server (the tree sets
-# them; Debian's 64-bit ones otherwise).
+# prefix's architecture and VORLEN_WINESERVER Wine's server (the tree's
+# wine-run sets them: `wine-run --host`; Debian's 64-bit ones otherwise).
 # The server's output goes nowhere: CTest waits for every holder of a test's
 # output pipe, and a daemon that kept it would hold the test open forever.
 set -u

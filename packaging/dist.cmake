@@ -19,9 +19,8 @@ if("$ENV{VORLEN_SIGN}" STREQUAL "off")
 endif()
 foreach(tool ${tools})
   if(NOT ${tool})
-    string(TOLOWER ${tool} program)
-    message(FATAL_ERROR "${program} is missing: install Debian's ${program} package (make setup), "
-      "or set VORLEN_${tool}")
+    message(FATAL_ERROR "${tool} is missing: install Debian's wixl, zip and osslsigncode packages "
+      "(make setup), or set VORLEN_${tool}")
   endif()
 endforeach()
 # For packaging/sign.sh.
