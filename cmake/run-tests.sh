@@ -7,7 +7,7 @@
 # Where neither route works the win32 tree is skipped with its reason, and
 # every 32-bit step that does not run says "skipped (32-bit)": the summary
 # counts those lines per tree. The counts come from CTest's JUnit files.
-# A Windows tree runs each failing test a second time: a Wine process that
+# A Windows tree runs its failed tests a second time: a Wine process that
 # meets its server at the wrong moment can end at once, silent, before the
 # program runs. A test that passes only on its second run still counts as
 # passed, but the summary names it, so a real intermittent fault stays in
@@ -68,12 +68,11 @@ for tree in "$@"; do
   case $tree in win32 | win64) wrap=("${in32[@]}") again=1 ;; esac
   (cd "$build/$tree" && "${wrap[@]}" "${ctest[@]}" --output-junit "$junit")
   results "$junit" >"$work/first"
-  : >"$work/second"
   if [ -n "$again" ] && grep -q ' failed$' "$work/first"; then
     echo "== tests: $tree, the failed ones again"
     (cd "$build/$tree" && "${wrap[@]}" "${ctest[@]}" --rerun-failed --output-junit "$junit.again")
-    results "$junit.again" >"$work/second"
   fi
+  results "$junit.again" >"$work/second"
   if [ -s "$work/first" ]; then
     # The second run's verdict stands for the tests it ran.
     read -r total bad < <(awk '{ s[$1] = $2 } END { for (t in s) { n++; b += s[t] == "failed" } print n, b + 0 }' \
