@@ -2,7 +2,6 @@
 # Authenticode-signs programs and installer packages in place (SHA-256,
 # osslsigncode) and writes the signing certificate to CERT_OUT.
 # Usage: sign.sh KEY_DIR CERT_OUT SECONDS FILE...
-# VORLEN_OSSLSIGNCODE names osslsigncode (`make dist` passes the one it found).
 #
 # The certificate comes from the environment:
 #   VORLEN_SIGN_CERT + VORLEN_SIGN_KEY   PEM certificate (chain) and key
@@ -45,7 +44,7 @@ fi
 
 for file in "$@"; do
   rm -f "$file.signed"
-  "${VORLEN_OSSLSIGNCODE:-osslsigncode}" sign -h sha256 -n VORLEN -time "$seconds" "${credentials[@]}" \
+  osslsigncode sign -h sha256 -n VORLEN -time "$seconds" "${credentials[@]}" \
     -in "$file" -out "$file.signed" >/dev/null || { echo "sign.sh: cannot sign $file" >&2; exit 1; }
   mv "$file.signed" "$file"
 done

@@ -14,7 +14,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 status=0
 fail() { echo "FAIL: $*"; status=1; }
-verifies() { "${VORLEN_OSSLSIGNCODE:-osslsigncode}" verify -CAfile "$cert" -in "$1" >"$work/verify.log" 2>&1; }
+verifies() { osslsigncode verify -CAfile "$cert" -in "$1" >"$work/verify.log" 2>&1; }
 
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
 for archive in VORLEN-$version.msi VORLEN-$version.zip VORLEN-$version-symbols.zip; do
