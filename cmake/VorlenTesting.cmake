@@ -38,7 +38,7 @@ if(VORLEN_WINDOWS)
 
   # One persistent wineserver for the whole run; without it every test waits
   # seconds for Wine's helper processes to come and go.
-  set(server ${VORLEN_HOST} ${VORLEN_SOURCE_DIR}/cmake/wine-server.sh)
+  set(server ${VORLEN_HOST} ${VORLEN_SOURCE_DIR}/cmake/wine-prefix.sh)
   add_test(NAME wine.start COMMAND ${server} start ${VORLEN_WINEPREFIX})
   set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
   add_test(NAME wine.stop COMMAND ${server} stop ${VORLEN_WINEPREFIX})

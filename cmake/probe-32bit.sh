@@ -51,7 +51,7 @@ cmd='C:\windows\system32\cmd.exe'
 if [ -f "$prefix/system.reg" ]; then
   [ -d "$prefix/drive_c/windows/syswow64" ] && cmd='C:\windows\syswow64\cmd.exe'
 else
-  VORLEN_WINE=$wine WINEARCH=win32 "$here/wine-prefix.sh" "$prefix" || {
+  VORLEN_WINE=$wine WINEARCH=win32 "$here/wine-prefix.sh" prepare "$prefix" || {
     echo "cannot prepare the 32-bit Wine prefix $prefix"
     exit 1
   }
