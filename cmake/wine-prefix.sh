@@ -1,14 +1,10 @@
 #!/usr/bin/env bash
-# The Wine prefix of one build tree, and its persistent wineserver.
-#   wine-prefix.sh prepare PREFIX   makes the prefix, once, with the null graphics
-#                                   driver, so that message boxes block as they do
-#                                   on Windows and tests can read and dismiss them;
-#                                   safe to run concurrently and repeatedly
-#   wine-prefix.sh start PREFIX     prepares it, then keeps one server up
-#   wine-prefix.sh stop PREFIX
-# VORLEN_WINE is the Wine loader of the tree's word size, WINEARCH the
-# prefix's architecture and VORLEN_WINESERVER Wine's server (the tree's
-# wine-run sets them: `wine-run --host`; Debian's 64-bit ones otherwise).
+# A build tree's Wine prefix and its persistent wineserver. `prepare` makes the
+# prefix once (safe to run concurrently) with the null graphics driver, so that
+# message boxes block as on Windows and tests can read and dismiss them; `start`
+# prepares it and keeps one server up; `stop` stops that. The tree's wine-run
+# sets VORLEN_WINE (the loader of its word size), WINEARCH and VORLEN_WINESERVER
+# (`wine-run --host`); Debian's 64-bit ones otherwise.
 # The server's output goes nowhere: CTest waits for every holder of a test's
 # output pipe, and a daemon that kept it would hold the test open forever.
 set -u
@@ -42,6 +38,5 @@ case $action in
     "$VORLEN_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true ;;
   stop)
     "$server" -k </dev/null >/dev/null 2>&1 || true ;;
-  *) echo "$usage" >&2; exit 2 ;;
 esac
 exit 0
