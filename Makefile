@@ -9,26 +9,30 @@ FUZZ_SECONDS ?= 600
 
 all: build
 
+# Installs what is missing: `make test` and `make demo` run it first, builds never.
 setup:
 	@bash cmake/setup.sh
+SETUP := $(if $(filter test demo,$(MAKECMDGOALS)),setup)
 
-# Each tree is the preset of its name in CMakePresets.json.
-$(BUILD)/%/Makefile: | setup
-	cmake --preset $* -B $(BUILD)/$* >/dev/null
+# Each tree is the preset of its name in CMakePresets.json; the win64 tree
+# packs the win32 tree's programs too.
+$(BUILD)/win64/Makefile: TREE_FLAGS := -DVORLEN_WIN32_TREE=$(abspath $(BUILD))/win32
+$(BUILD)/%/Makefile: | $(SETUP)
+	cmake --preset $* -B $(BUILD)/$* $(TREE_FLAGS) >/dev/null
 
 $(addprefix build-,$(TREES)): build-%: $(BUILD)/%/Makefile
 	cmake --build $(BUILD)/$* -j$(JOBS)
 
-build: setup $(addprefix build-,$(TREES))
+build: $(addprefix build-,$(TREES))
 
 # VORLEN-<version>.msi and VORLEN-<version>.zip in $(BUILD)/dist, from both
 # Windows trees.
-dist: setup build-win32 build-win64
+dist: build-win32 build-win64
 	cmake --build $(BUILD)/win64 --target dist
 
 # After the CTest runs, a short fuzz of the status protocol when clang is here.
 # The win64 tree's tests try the archives of `make dist`.
-test: build dist
+test: setup build dist
 	@status=0; bash cmake/run-tests.sh $(BUILD) linux linux-asan win64 win32 || status=1; \
 	bash cmake/fuzz.sh $(BUILD) 30 --if-available || status=1; exit $$status
 

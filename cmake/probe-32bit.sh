@@ -6,7 +6,8 @@
 #                           prefix (32-bit or WoW64) is used as it is; where
 #                           none exists, a 32-bit one is created
 # Exits 0 when they do; otherwise prints one line with the reason and exits 1.
-# VORLEN_NO_32BIT=1 makes it answer no, to try the skipped path.
+# VORLEN_NO_32BIT=1 makes it answer no, to try the skipped path. VORLEN_WINE32
+# is the 32-bit Wine loader (a build tree's wine-run and tests set it).
 #
 # An exit code of 0 proves nothing: where the kernel refuses 32-bit code, Wine
 # falls back to a mode whose 32-bit processes can end with 0 having done
@@ -39,7 +40,7 @@ fi
 
 # Wine refuses a relative prefix.
 case $prefix in /*) ;; *) prefix=$PWD/$prefix ;; esac
-wine=/usr/lib/wine/wine
+wine=${VORLEN_WINE32:-/usr/lib/wine/wine}
 if [ ! -x "$wine" ]; then
   echo "32-bit Wine is not installed (wine32:i386)"
   exit 1
@@ -50,7 +51,7 @@ cmd='C:\windows\system32\cmd.exe'
 if [ -f "$prefix/system.reg" ]; then
   [ -d "$prefix/drive_c/windows/syswow64" ] && cmd='C:\windows\syswow64\cmd.exe'
 else
-  VORLEN_WINE=$wine WINEARCH=win32 "$here/wine-prefix.sh" "$prefix" || {
+  VORLEN_WINE=$wine WINEARCH=win32 "$here/wine-prefix.sh" prepare "$prefix" || {
     echo "cannot prepare the 32-bit Wine prefix $prefix"
     exit 1
   }

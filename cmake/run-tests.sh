@@ -6,8 +6,8 @@
 # (cmake/qemu-i386.sh); VORLEN_32BIT_ROUTE=qemu takes that route anyway.
 # Where neither route works the win32 tree is skipped with its reason, and
 # every 32-bit step that does not run says "skipped (32-bit)": the summary
-# counts those lines per tree.
-# A Windows tree runs each failing test a second time: a Wine process that
+# counts those lines per tree. The counts come from CTest's JUnit files.
+# A Windows tree runs its failed tests a second time: a Wine process that
 # meets its server at the wrong moment can end at once, silent, before the
 # program runs. A test that passes only on its second run still counts as
 # passed, but the summary names it, so a real intermittent fault stays in
@@ -34,8 +34,17 @@ case " $* " in *" win32 "* | *" win64 "*)
   fi ;;
 esac
 
+# Each test of a JUnit file with "passed" or "failed": as in CTest's own count,
+# a test that skipped itself (SKIP_RETURN_CODE) passes, one that could not run fails.
+results() {
+  awk -F'"' '/<testcase / { if (n) print n, s; n = $2; s = /status="run"/ ? "passed" : "failed" }
+    /<skipped message="SKIP_/ { s = "passed" } END { if (n) print n, s }' "$1" 2>/dev/null
+}
+
 passed=0 failed=0 status=0
 summary=()
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 for tree in "$@"; do
   echo "== tests: $tree"
   label=$tree
@@ -44,7 +53,7 @@ for tree in "$@"; do
     if [ -n "$no32" ]; then
       reason=$no32
     else
-      reason=$("${in32[@]}" bash "$here/probe-32bit.sh" "$build/win32/wineprefix")
+      reason=$("${in32[@]}" "$build/win32/wine-run" --host bash "$here/probe-32bit.sh" "$build/win32/wineprefix")
     fi
     if [ -n "$reason" ]; then
       echo "$label: SKIPPED, $reason"
@@ -53,30 +62,34 @@ for tree in "$@"; do
       continue
     fi
   fi
-  log=$(mktemp)
-  repeat=() wrap=()
-  case $tree in win32 | win64) repeat=(--repeat until-pass:2) wrap=("${in32[@]}") ;; esac
-  (cd "$build/$tree" && "${wrap[@]}" ctest --output-on-failure --timeout 900 "${repeat[@]}") 2>&1 | tee "$log"
-  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
-  if [ -n "$line" ]; then
-    total=$(sed -E 's/.* out of ([0-9]+).*/\1/' <<<"$line")
-    bad=$(sed -E 's/.* ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  # Passing tests' output too, whole: the skipped steps are counted in it.
+  ctest=(ctest --output-on-failure --timeout 900 --test-output-size-passed 1000000 --test-output-size-failed 1000000)
+  junit=$work/$tree.xml wrap=() again=""
+  case $tree in win32 | win64) wrap=("${in32[@]}") again=1 ;; esac
+  (cd "$build/$tree" && "${wrap[@]}" "${ctest[@]}" --output-junit "$junit")
+  results "$junit" >"$work/first"
+  if [ -n "$again" ] && grep -q ' failed$' "$work/first"; then
+    echo "== tests: $tree, the failed ones again"
+    (cd "$build/$tree" && "${wrap[@]}" "${ctest[@]}" --rerun-failed --output-junit "$junit.again")
+  fi
+  results "$junit.again" >"$work/second"
+  if [ -s "$work/first" ]; then
+    # The second run's verdict stands for the tests it ran.
+    read -r total bad < <(awk '{ s[$1] = $2 } END { for (t in s) { n++; b += s[t] == "failed" } print n, b + 0 }' \
+      "$work/first" "$work/second")
     passed=$((passed + total - bad)); failed=$((failed + bad))
-    # Passing tests' output is only in CTest's log.
-    skipped=$(grep -h '^skipped (32-bit)' "$build/$tree/Testing/Temporary/LastTest"*.log 2>/dev/null | sort -u | wc -l)
+    [ "$bad" = 0 ] || status=1
+    skipped=$(sed -nE 's/^[[:space:]]*<system-out>//; /^skipped \(32-bit\)/p' "$junit"* | sort -u | wc -l)
     line="$label: $((total - bad)) passed, $bad failed"
     [ "$skipped" = 0 ] || line+=", $skipped steps skipped (32-bit)"
     summary+=("$line")
-    # A test whose first run failed and that is not among the final failures.
-    retried=$(comm -23 <(sed -nE 's/.*Test +#[0-9]+: ([^ ]+) \.+\*\*\*.*/\1/p' "$log" | sort -u) \
-      <(sed -nE 's/^\s+[0-9]+ - ([^ ]+) \(.*/\1/p' "$log" | sort -u) | tr '\n' ' ')
+    retried=$(awk 'NR == FNR { if ($2 == "failed") failed[$1]; next } $2 == "passed" && $1 in failed { print $1 }' \
+      "$work/first" "$work/second" | sort | tr '\n' ' ')
     [ -z "$retried" ] || summary+=("  passed only on a second run: ${retried% }")
   else
     status=1
     summary+=("$label: no CTest summary (see above)")
   fi
-  rm -f "$log"
 done
 echo
 printf '%s\n' "${summary[@]}"

@@ -17,7 +17,7 @@ tree=$build/win64
 run=$tree/wine-run
 windows() { printf 'Z:%s' "$(printf '%s' "$1" | tr / '\\')"; }
 
-"$root/cmake/wine-prefix.sh" "$tree/wineprefix"
+"$run" --host "$root/cmake/wine-prefix.sh" prepare "$tree/wineprefix"
 mkdir -p "$tree/demo"
 pdf=$tree/demo/sample.pdf
 rm -f "$pdf"

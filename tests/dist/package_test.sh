@@ -8,12 +8,13 @@
 # Usage: package_test.sh DIST_DIR MSI_STAGE WIN64_BIN WIN32_BIN VERSION SOURCE_DIR
 set -u -o pipefail
 dist=$1 stage=$2 bin64=$3 bin32=$4 version=$5 source=$6
-wine=${VORLEN_WINE:-/usr/lib/wine/wine64}
+# The tree passes Wine's programs and wixl in (VORLEN_WINE, VORLEN_WINESERVER, VORLEN_WIXL).
+wine=${VORLEN_WINE:-/usr/lib/wine/wine64} server=${VORLEN_WINESERVER:-wineserver} wixl=${VORLEN_WIXL:-wixl}
 msi=$dist/VORLEN-$version.msi
 [ -f "$msi" ] || { echo "FAIL: $msi is missing (make dist)"; exit 1; }
 work=$(mktemp -d)
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=$work/prefix
-stop() { for p in "$work/prefix" "$work/reference"; do WINEPREFIX=$p wineserver -k 2>/dev/null; done; }
+stop() { for p in "$work/prefix" "$work/reference"; do WINEPREFIX=$p "$server" -k 2>/dev/null; done; }
 trap 'stop; rm -rf "$work"' EXIT
 status=0
 fail() { echo "FAIL: $*"; status=1; }
@@ -38,10 +39,10 @@ views() {
 # 1. A fresh prefix, and a copy of it for the reference. Each gets one
 # persistent server, whose services start away from this script's pipes.
 "$wine" wineboot -i >/dev/null 2>&1 </dev/null
-wineserver -k 2>/dev/null
+"$server" -k 2>/dev/null
 cp -a "$work/prefix" "$work/reference"
 for p in "$work/prefix" "$work/reference"; do
-  WINEPREFIX=$p wineserver -p </dev/null >/dev/null 2>&1
+  WINEPREFIX=$p "$server" -p </dev/null >/dev/null 2>&1
   WINEPREFIX=$p "$wine" cmd /c exit </dev/null >/dev/null 2>&1
 done
 has32=0
@@ -123,7 +124,7 @@ fi
 # 6. Version+1 replaces it; going back is refused.
 IFS=. read -r major minor patch <<<"$version"
 next=$major.$minor.$((patch + 1))
-(cd "$stage" && wixl -a x64 -D Version="$next" -D ProductCode='{5C1B0E2A-7D43-4F8E-9A61-3B2D8C4E7F10}' \
+(cd "$stage" && "$wixl" -a x64 -D Version="$next" -D ProductCode='{5C1B0E2A-7D43-4F8E-9A61-3B2D8C4E7F10}' \
   -o "$work/next.msi" VORLEN.wxs) || fail "wixl $next"
 w msiexec /i "$(windows "$work/next.msi")" /qn || fail "msiexec /i of $next: exit $?"
 products() {
