@@ -13,50 +13,50 @@ namespace {
 
 using S = SetterCall::Setter;
 
-// The setters' own options, from setting_list.h; "" is no option.
-enum class Takes { Value, True, False, Nothing };
+// The setters' options, from setting_list.h, with their lines of help. A
+// help of "|" lists the next option on the same line; "" is no option.
 struct SetterOption {
-  TextView name;
+  std::string_view name;
+  const char* value;  // " VALUE" when the option takes one
   S setter;
-  Takes takes;
+  Flag flag;  // for a flag setter
+  std::string_view help;
 };
 constexpr SetterOption kSetterOptions[] = {
-#define VORLEN_OPTION_TEXT(Setter, id, parameter, option, ...) \
-  {u"" option, S::Setter, Takes::Value},
-#define VORLEN_OPTION_FLAG(Setter, id, parameter, on, off, ...) \
-  {u"" on, S::Setter, Takes::True}, {u"" off, S::Setter, Takes::False},
-#define VORLEN_OPTION_NONE(Setter, id, option, ...) {u"" option, S::Setter, Takes::Nothing},
+#define VORLEN_OPTION_TEXT(Setter, id, parameter, option, value, help) \
+  {option, " " value, S::Setter, kFalse, help},
+#define VORLEN_OPTION_FLAG(Setter, id, parameter, on, off, help) \
+  {on, "", S::Setter, kTrue, *off ? "|" : help}, {off, "", S::Setter, kFalse, help},
+#define VORLEN_OPTION_NONE(Setter, id, option, help) {option, "", S::Setter, kFalse, help},
     VORLEN_SETTERS(VORLEN_OPTION_TEXT, VORLEN_OPTION_FLAG, VORLEN_OPTION_NONE, VORLEN_SKIP)};
 
 const SetterOption* FindSetterOption(const Text& name) {
   for (const SetterOption& option : kSetterOptions) {
-    if (!option.name.empty() && option.name == name) return &option;
+    if (!option.name.empty() && std::ranges::equal(option.name, name)) return &option;
   }
   return nullptr;
 }
 
-// One line per setter, in its order, with the options that are no setter's.
+void AddHelp(std::string& usage, std::string options, std::string_view help) {
+  if (!usage.ends_with(" | ")) usage += "  ";
+  if (help == "|") {
+    usage += options + " | ";
+    return;
+  }
+  if (!help.empty()) options.resize(std::max<std::size_t>(options.size() + 1, 24), ' ');
+  usage += options + std::string(help) + "\n";
+}
+
 std::string Usage() {
   std::string usage = "usage: vorlen-convert [options] INPUT [OUTPUT]\n";
-  const auto line = [&](std::string options, std::string_view help) {
-    if (!usage.ends_with(" | ")) usage += "  ";
-    if (help == "|") {
-      usage += options + " | ";
-      return;
-    }
-    if (!help.empty()) options.resize(std::max<std::size_t>(options.size() + 1, 24), ' ');
-    usage += options + std::string(help) + "\n";
-  };
-  const auto either = [](std::string on, std::string_view off) {
-    return on.empty() || off.empty() ? on + std::string(off) : on + " | " + std::string(off);
-  };
-#define VORLEN_USAGE_TEXT(Setter, id, parameter, option, value, help) line(option " " value, help);
-#define VORLEN_USAGE_FLAG(Setter, id, parameter, on, off, help) line(either(on, off), help);
-#define VORLEN_USAGE_NONE(Setter, id, option, help) line(option, help);
-#define VORLEN_USAGE_RECORD(Setter, id, lines) usage += lines;
-  VORLEN_SETTERS(VORLEN_USAGE_TEXT, VORLEN_USAGE_FLAG, VORLEN_USAGE_NONE, VORLEN_USAGE_RECORD)
-  line("--print-command-line", "print the converter's command line and exit");
-  line("--version", "print the version and exit");
+  for (const SetterOption& option : kSetterOptions) {
+    if (!option.name.empty()) AddHelp(usage, std::string(option.name) + option.value, option.help);
+  }
+  usage +=
+      "  --key-bits N --user-password P --owner-password P\n"
+      "      [--disallow print|modify|copy|annotate]...   one set of encryption settings\n";
+  AddHelp(usage, "--print-command-line", "print the converter's command line and exit");
+  AddHelp(usage, "--version", "print the version and exit");
   return usage +
          "Options apply in the order given; INPUT and OUTPUT reach the converter as given.\n";
 }
@@ -103,7 +103,7 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
       if (i + 1 < args.size()) return args[++i];
       return std::nullopt;
     };
-    const auto call = [&](S setter, Text text = Text(), bool flag = false) {
+    const auto call = [&](S setter, Text text = Text(), Flag flag = kFalse) {
       result.calls.push_back(SetterCall{setter, std::move(text), flag, {}});
     };
     const auto missing = [&] { return "vorlen-convert: " + Narrow(name) + " needs a value"; };
@@ -118,8 +118,8 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
     } else if (name == u"--print-command-line") {
       result.printCommandLine = true;
     } else if (const SetterOption* option = FindSetterOption(name)) {
-      if (option->takes != Takes::Value) {
-        call(option->setter, Text(), option->takes == Takes::True);
+      if (!*option->value) {
+        call(option->setter, Text(), option->flag);
       } else if (auto v = value()) {
         call(option->setter, std::move(*v));
       } else {
@@ -145,13 +145,13 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
       if (!encryption) return needsEncryption();
       EncryptInfo& e = result.calls[*encryption].encryption;
       if (*v == u"print")
-        e.disallowPrint = true;
+        e.disallowPrint = kTrue;
       else if (*v == u"modify")
-        e.disallowModify = true;
+        e.disallowModify = kTrue;
       else if (*v == u"copy")
-        e.disallowCopy = true;
+        e.disallowCopy = kTrue;
       else if (*v == u"annotate")
-        e.disallowAnnotate = true;
+        e.disallowAnnotate = kTrue;
       else
         return "vorlen-convert: --disallow takes print, modify, copy or annotate";
     } else if (name.starts_with(u"--") && name.size() > 2) {

@@ -10,15 +10,15 @@
 #include <vector>
 
 #include "channel/text.h"
-#include "job/setting_list.h"
+#include "job/settings.h"
 
 namespace vorlen::client {
 
 struct EncryptInfo {
   std::int16_t keyBits = 0;
   Text userPassword, ownerPassword;
-  bool disallowPrint = false, disallowModify = false, disallowCopy = false,
-       disallowAnnotate = false;
+  Flag disallowPrint = kFalse, disallowModify = kFalse, disallowCopy = kFalse,
+       disallowAnnotate = kFalse;
 };
 
 // One setter call: which setter of setting_list.h, and its argument.
@@ -27,8 +27,8 @@ struct SetterCall {
   enum class Setter { VORLEN_SETTERS(VORLEN_NAME, VORLEN_NAME, VORLEN_NAME, VORLEN_NAME) };
 #undef VORLEN_NAME
   Setter setter;
-  Text text;          // for the text setters
-  bool flag = false;  // for the flag setters
+  Text text;           // for the text setters
+  Flag flag = kFalse;  // for the flag setters
   EncryptInfo encryption;
 };
 
@@ -50,36 +50,28 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
 // or the version (0) is printed.
 std::variant<Invocation, int> ReadCommandLine(const std::vector<Text>& args);
 
-// Calls the named setter on anything with the Vorlen object's setters; flags
-// arrive as the COM boolean (-1 or 0).
+// Calls the named setter on anything with the Vorlen object's setters.
 template <typename Target>
 void Apply(const SetterCall& call, Target& target) {
-  const auto flag = [](bool b) { return static_cast<std::int16_t>(b ? -1 : 0); };
-  const EncryptInfo& e = call.encryption;
   using S = SetterCall::Setter;
-#define VORLEN_APPLY_TEXT(Setter, ...) \
-  case S::Setter:                      \
-    return target.Setter(call.text);
-#define VORLEN_APPLY_FLAG(Setter, ...) \
-  case S::Setter:                      \
-    return target.Setter(flag(call.flag));
-#define VORLEN_APPLY_NONE(Setter, ...) \
-  case S::Setter:                      \
-    return target.Setter();
+#define VORLEN_APPLY(Setter, ...) \
+  case S::Setter:                 \
+    return target.Setter(__VA_ARGS__);
+#define VORLEN_APPLY_TEXT(Setter, ...) VORLEN_APPLY(Setter, call.text)
+#define VORLEN_APPLY_FLAG(Setter, ...) VORLEN_APPLY(Setter, call.flag)
+#define VORLEN_APPLY_NONE(Setter, ...) VORLEN_APPLY(Setter)
 #define VORLEN_APPLY_RECORD(Setter, ...) \
-  case S::Setter:                        \
-    return target.Setter(VORLEN_ENCRYPTION(VORLEN_FIELD, VORLEN_FIELD, VORLEN_FLAG_FIELD));
-#define VORLEN_FIELD(name) e.name
-#define VORLEN_FLAG_FIELD(name) flag(e.name)
+  VORLEN_APPLY(Setter, VORLEN_ENCRYPTION(VORLEN_FIELD, VORLEN_FIELD, VORLEN_FIELD))
+#define VORLEN_FIELD(name) call.encryption.name
   switch (call.setter) {
     VORLEN_SETTERS(VORLEN_APPLY_TEXT, VORLEN_APPLY_FLAG, VORLEN_APPLY_NONE, VORLEN_APPLY_RECORD)
   }
+#undef VORLEN_APPLY
 #undef VORLEN_APPLY_TEXT
 #undef VORLEN_APPLY_FLAG
 #undef VORLEN_APPLY_NONE
 #undef VORLEN_APPLY_RECORD
 #undef VORLEN_FIELD
-#undef VORLEN_FLAG_FIELD
 }
 
 }  // namespace vorlen::client

@@ -12,8 +12,9 @@
 //   FLAG(Setter, dispid, parameter, "--on", "--off", "help")
 //       --on passes true, --off false; "" where the option does not exist
 //   NONE(Setter, dispid, "--option", "help")
-//   RECORD(Setter, dispid, "usage lines")
-//       the parameters of VORLEN_ENCRYPTION; the client's own options fill them
+//   RECORD(Setter, dispid)
+//       the parameters of VORLEN_ENCRYPTION, which vorlen-convert's own
+//       options fill
 // A help of "|" lists the next setter's options on the same line.
 #define VORLEN_SETTERS(TEXT, FLAG, NONE, RECORD)                                                 \
   TEXT(SetVorlenPath, 0x60030008, exePath, "--converter", "PATH",                                \
@@ -29,9 +30,7 @@
   FLAG(SetEmbedFonts, 0x6003000F, embed, "", "--no-embed-fonts", "|")                            \
   FLAG(SetCompress, 0x60030010, compress, "", "--no-compress", "")                               \
   FLAG(SetEncrypt, 0x60030011, encrypt, "--encrypt", "--no-encrypt", "")                         \
-  RECORD(SetEncryptInfo, 0x60030012,                                                             \
-         "  --key-bits N --user-password P --owner-password P\n"                                 \
-         "      [--disallow print|modify|copy|annotate]...   one set of encryption settings\n")
+  RECORD(SetEncryptInfo, 0x60030012)
 
 // The parameters of the record setter, in order, separated by commas, through
 // the macro of each one's kind: a 16-bit number, a text or a flag.
