@@ -14,9 +14,10 @@ using Flag = std::int16_t;
 inline constexpr Flag kTrue = -1;
 inline constexpr Flag kFalse = 0;
 
+// The record setter's parameters, in any namespace.
 #define VORLEN_NUMBER_PARAMETER(name) std::int16_t name
-#define VORLEN_TEXT_PARAMETER(name) const Text& name
-#define VORLEN_FLAG_PARAMETER(name) Flag name
+#define VORLEN_TEXT_PARAMETER(name) const ::vorlen::Text& name
+#define VORLEN_FLAG_PARAMETER(name) ::vorlen::Flag name
 #define VORLEN_ENCRYPTION_PARAMETERS \
   VORLEN_ENCRYPTION(VORLEN_NUMBER_PARAMETER, VORLEN_TEXT_PARAMETER, VORLEN_FLAG_PARAMETER)
 

@@ -45,24 +45,20 @@ void Check(HRESULT hr) {
 class ComSetters {
  public:
   explicit ComSetters(_Vorlen* object) : o_(object) {}
-#define VORLEN_CALL_TEXT(Setter, ...) \
-  void Setter(const Text& t) {        \
-    Check(o_->Setter(Bstr(t).get())); \
+#define VORLEN_FORWARD(Setter, parameters, arguments) \
+  void Setter(parameters) {                           \
+    Check(o_->Setter(arguments));                     \
   }
-#define VORLEN_CALL_FLAG(Setter, ...) \
-  void Setter(std::int16_t f) {       \
-    Check(o_->Setter(f));             \
-  }
-#define VORLEN_CALL_NONE(Setter, ...) \
-  void Setter() {                     \
-    Check(o_->Setter());              \
-  }
-  VORLEN_SETTERS(VORLEN_CALL_TEXT, VORLEN_CALL_FLAG, VORLEN_CALL_NONE, VORLEN_SKIP)
-  void SetEncryptInfo(std::int16_t bits, const Text& user, const Text& owner, std::int16_t print,
-                      std::int16_t modify, std::int16_t copy, std::int16_t annotate) {
-    Check(o_->SetEncryptInfo(bits, Bstr(user).get(), Bstr(owner).get(), print, modify, copy,
-                             annotate));
-  }
+#define VORLEN_FORWARD_TEXT(Setter, ...) VORLEN_FORWARD(Setter, const Text& t, Bstr(t).get())
+#define VORLEN_FORWARD_FLAG(Setter, ...) VORLEN_FORWARD(Setter, std::int16_t f, f)
+#define VORLEN_FORWARD_NONE(Setter, ...) VORLEN_FORWARD(Setter, , )
+#define VORLEN_FORWARD_RECORD(Setter, ...)             \
+  VORLEN_FORWARD(Setter, VORLEN_ENCRYPTION_PARAMETERS, \
+                 VORLEN_ENCRYPTION(VORLEN_SAME, VORLEN_BSTR, VORLEN_SAME))
+#define VORLEN_SAME(name) name
+#define VORLEN_BSTR(name) Bstr(name).get()
+  VORLEN_SETTERS(VORLEN_FORWARD_TEXT, VORLEN_FORWARD_FLAG, VORLEN_FORWARD_NONE,
+                 VORLEN_FORWARD_RECORD)
 
  private:
   _Vorlen* o_;
