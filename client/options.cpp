@@ -1,33 +1,65 @@
 #include "client/options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <string_view>
 
 #include "vorlen_version.h"
 
 namespace vorlen::client {
 
-const char kVersionLine[] = "vorlen-convert " VORLEN_VERSION "\n";
-
-const char kUsage[] =
-    "usage: vorlen-convert [options] INPUT [OUTPUT]\n"
-    "  --converter PATH        the converter program (SetVorlenPath)\n"
-    "  --style-sheet PATH      add a style sheet (repeatable, in order)\n"
-    "  --clear-style-sheets    forget the style sheets given so far\n"
-    "  --html                  the input is HTML\n"
-    "  --log PATH              the converter writes its log there\n"
-    "  --base-url URL          base URL for relative references\n"
-    "  --no-xinclude | --no-embed-fonts | --no-compress\n"
-    "  --encrypt | --no-encrypt\n"
-    "  --key-bits N --user-password P --owner-password P\n"
-    "      [--disallow print|modify|copy|annotate]...   one set of encryption settings\n"
-    "  --print-command-line    print the converter's command line and exit\n"
-    "  --version               print the version and exit\n"
-    "Options apply in the order given; INPUT and OUTPUT reach the converter as given.\n";
-
 namespace {
 
 using S = SetterCall::Setter;
+
+// The setters' options, from setting_list.h, with their lines of help. A
+// help of "|" lists the next option on the same line; "" is no option.
+struct SetterOption {
+  std::string_view name;
+  const char* value;  // " VALUE" when the option takes one
+  S setter;
+  Flag flag;  // for a flag setter
+  std::string_view help;
+};
+constexpr SetterOption kSetterOptions[] = {
+#define VORLEN_OPTION_TEXT(Setter, id, parameter, option, value, help) \
+  {option, " " value, S::Setter, kFalse, help},
+#define VORLEN_OPTION_FLAG(Setter, id, parameter, on, off, help) \
+  {on, "", S::Setter, kTrue, *off ? "|" : help}, {off, "", S::Setter, kFalse, help},
+#define VORLEN_OPTION_NONE(Setter, id, option, help) {option, "", S::Setter, kFalse, help},
+    VORLEN_SETTERS(VORLEN_OPTION_TEXT, VORLEN_OPTION_FLAG, VORLEN_OPTION_NONE, VORLEN_SKIP)};
+
+const SetterOption* FindSetterOption(const Text& name) {
+  for (const SetterOption& option : kSetterOptions) {
+    if (!option.name.empty() && std::ranges::equal(option.name, name)) return &option;
+  }
+  return nullptr;
+}
+
+void AddHelp(std::string& usage, std::string options, std::string_view help) {
+  if (!usage.ends_with(" | ")) usage += "  ";
+  if (help == "|") {
+    usage += options + " | ";
+    return;
+  }
+  if (!help.empty()) options.resize(std::max<std::size_t>(options.size() + 1, 24), ' ');
+  usage += options + std::string(help) + "\n";
+}
+
+std::string Usage() {
+  std::string usage = "usage: vorlen-convert [options] INPUT [OUTPUT]\n";
+  for (const SetterOption& option : kSetterOptions) {
+    if (!option.name.empty()) AddHelp(usage, std::string(option.name) + option.value, option.help);
+  }
+  usage +=
+      "  --key-bits N --user-password P --owner-password P\n"
+      "      [--disallow print|modify|copy|annotate]...   one set of encryption settings\n";
+  AddHelp(usage, "--print-command-line", "print the converter's command line and exit");
+  AddHelp(usage, "--version", "print the version and exit");
+  return usage +
+         "Options apply in the order given; INPUT and OUTPUT reach the converter as given.\n";
+}
 
 std::string Narrow(const Text& text) {
   return ToUtf8(text);
@@ -71,7 +103,7 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
       if (i + 1 < args.size()) return args[++i];
       return std::nullopt;
     };
-    const auto call = [&](S setter, Text text = Text(), bool flag = false) {
+    const auto call = [&](S setter, Text text = Text(), Flag flag = kFalse) {
       result.calls.push_back(SetterCall{setter, std::move(text), flag, {}});
     };
     const auto missing = [&] { return "vorlen-convert: " + Narrow(name) + " needs a value"; };
@@ -85,27 +117,14 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
       result.version = true;
     } else if (name == u"--print-command-line") {
       result.printCommandLine = true;
-    } else if (name == u"--converter" || name == u"--style-sheet" || name == u"--log" ||
-               name == u"--base-url") {
-      auto v = value();
-      if (!v) return missing();
-      const S setter = name == u"--converter"     ? S::SetVorlenPath
-                       : name == u"--style-sheet" ? S::AddStyleSheet
-                       : name == u"--log"         ? S::SetLog
-                                                  : S::SetBaseURL;
-      call(setter, std::move(*v));
-    } else if (name == u"--clear-style-sheets") {
-      call(S::ClearStyleSheets);
-    } else if (name == u"--html") {
-      call(S::SetHTML, Text(), true);
-    } else if (name == u"--no-xinclude") {
-      call(S::SetXInclude, Text(), false);
-    } else if (name == u"--no-embed-fonts") {
-      call(S::SetEmbedFonts, Text(), false);
-    } else if (name == u"--no-compress") {
-      call(S::SetCompress, Text(), false);
-    } else if (name == u"--encrypt" || name == u"--no-encrypt") {
-      call(S::SetEncrypt, Text(), name == u"--encrypt");
+    } else if (const SetterOption* option = FindSetterOption(name)) {
+      if (!*option->value) {
+        call(option->setter, Text(), option->flag);
+      } else if (auto v = value()) {
+        call(option->setter, std::move(*v));
+      } else {
+        return missing();
+      }
     } else if (name == u"--key-bits") {
       auto v = value();
       if (!v) return missing();
@@ -126,13 +145,13 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
       if (!encryption) return needsEncryption();
       EncryptInfo& e = result.calls[*encryption].encryption;
       if (*v == u"print")
-        e.disallowPrint = true;
+        e.disallowPrint = kTrue;
       else if (*v == u"modify")
-        e.disallowModify = true;
+        e.disallowModify = kTrue;
       else if (*v == u"copy")
-        e.disallowCopy = true;
+        e.disallowCopy = kTrue;
       else if (*v == u"annotate")
-        e.disallowAnnotate = true;
+        e.disallowAnnotate = kTrue;
       else
         return "vorlen-convert: --disallow takes print, modify, copy or annotate";
     } else if (name.starts_with(u"--") && name.size() > 2) {
@@ -153,6 +172,20 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
   result.input = paths[0];
   if (paths.size() == 2) result.output = paths[1];
   return result;
+}
+
+std::variant<Invocation, int> ReadCommandLine(const std::vector<Text>& args) {
+  auto parsed = ParseArguments(args);
+  if (const auto* error = std::get_if<std::string>(&parsed)) {
+    std::fprintf(stderr, "%s\n", error->c_str());
+    return 2;
+  }
+  auto& invocation = std::get<Invocation>(parsed);
+  if (invocation.help || invocation.version) {
+    std::fputs(invocation.help ? Usage().c_str() : "vorlen-convert " VORLEN_VERSION "\n", stdout);
+    return 0;
+  }
+  return std::move(invocation);
 }
 
 }  // namespace vorlen::client

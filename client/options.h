@@ -10,34 +10,25 @@
 #include <vector>
 
 #include "channel/text.h"
+#include "job/settings.h"
 
 namespace vorlen::client {
 
 struct EncryptInfo {
   std::int16_t keyBits = 0;
   Text userPassword, ownerPassword;
-  bool disallowPrint = false, disallowModify = false, disallowCopy = false,
-       disallowAnnotate = false;
+  Flag disallowPrint = kFalse, disallowModify = kFalse, disallowCopy = kFalse,
+       disallowAnnotate = kFalse;
 };
 
-// One setter call: which setter, and its argument.
+// One setter call: which setter of setting_list.h, and its argument.
 struct SetterCall {
-  enum class Setter {
-    SetVorlenPath,
-    AddStyleSheet,
-    ClearStyleSheets,
-    SetHTML,
-    SetLog,
-    SetBaseURL,
-    SetXInclude,
-    SetEmbedFonts,
-    SetCompress,
-    SetEncrypt,
-    SetEncryptInfo,
-  };
+#define VORLEN_NAME(Setter, ...) Setter,
+  enum class Setter { VORLEN_SETTERS(VORLEN_NAME, VORLEN_NAME, VORLEN_NAME, VORLEN_NAME) };
+#undef VORLEN_NAME
   Setter setter;
-  Text text;          // for the text setters
-  bool flag = false;  // for the flag setters
+  Text text;           // for the text setters
+  Flag flag = kFalse;  // for the flag setters
   EncryptInfo encryption;
 };
 
@@ -55,54 +46,32 @@ struct Invocation {
 // one-line message instead.
 std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& args);
 
-extern const char kUsage[];
-extern const char kVersionLine[];  // "vorlen-convert X.Y.Z\n", the project's version
+// The parsed arguments, or the exit code once the usage error (2), the help
+// or the version (0) is printed.
+std::variant<Invocation, int> ReadCommandLine(const std::vector<Text>& args);
 
-// Calls the named setter on anything with the Vorlen object's setters; flags
-// arrive as the COM boolean (-1 or 0).
+// Calls the named setter on anything with the Vorlen object's setters.
 template <typename Target>
 void Apply(const SetterCall& call, Target& target) {
   using S = SetterCall::Setter;
-  const std::int16_t flag = call.flag ? -1 : 0;
-  const auto bit = [](bool b) { return static_cast<std::int16_t>(b ? -1 : 0); };
+#define VORLEN_APPLY(Setter, ...) \
+  case S::Setter:                 \
+    return target.Setter(__VA_ARGS__);
+#define VORLEN_APPLY_TEXT(Setter, ...) VORLEN_APPLY(Setter, call.text)
+#define VORLEN_APPLY_FLAG(Setter, ...) VORLEN_APPLY(Setter, call.flag)
+#define VORLEN_APPLY_NONE(Setter, ...) VORLEN_APPLY(Setter)
+#define VORLEN_APPLY_RECORD(Setter, ...) \
+  VORLEN_APPLY(Setter, VORLEN_ENCRYPTION(VORLEN_FIELD, VORLEN_FIELD, VORLEN_FIELD))
+#define VORLEN_FIELD(name) call.encryption.name
   switch (call.setter) {
-    case S::SetVorlenPath:
-      target.SetVorlenPath(call.text);
-      break;
-    case S::AddStyleSheet:
-      target.AddStyleSheet(call.text);
-      break;
-    case S::ClearStyleSheets:
-      target.ClearStyleSheets();
-      break;
-    case S::SetHTML:
-      target.SetHTML(flag);
-      break;
-    case S::SetLog:
-      target.SetLog(call.text);
-      break;
-    case S::SetBaseURL:
-      target.SetBaseURL(call.text);
-      break;
-    case S::SetXInclude:
-      target.SetXInclude(flag);
-      break;
-    case S::SetEmbedFonts:
-      target.SetEmbedFonts(flag);
-      break;
-    case S::SetCompress:
-      target.SetCompress(flag);
-      break;
-    case S::SetEncrypt:
-      target.SetEncrypt(flag);
-      break;
-    case S::SetEncryptInfo: {
-      const EncryptInfo& e = call.encryption;
-      target.SetEncryptInfo(e.keyBits, e.userPassword, e.ownerPassword, bit(e.disallowPrint),
-                            bit(e.disallowModify), bit(e.disallowCopy), bit(e.disallowAnnotate));
-      break;
-    }
+    VORLEN_SETTERS(VORLEN_APPLY_TEXT, VORLEN_APPLY_FLAG, VORLEN_APPLY_NONE, VORLEN_APPLY_RECORD)
   }
+#undef VORLEN_APPLY
+#undef VORLEN_APPLY_TEXT
+#undef VORLEN_APPLY_FLAG
+#undef VORLEN_APPLY_NONE
+#undef VORLEN_APPLY_RECORD
+#undef VORLEN_FIELD
 }
 
 }  // namespace vorlen::client

@@ -35,16 +35,9 @@ int Run(int argc, char** argv) {
   std::vector<Text> args;
   for (int i = 1; i < argc; ++i) args.push_back(vorlen::FromUtf8(argv[i]));
 
-  auto parsed = vorlen::client::ParseArguments(args);
-  if (auto* error = std::get_if<std::string>(&parsed)) {
-    std::fprintf(stderr, "%s\n", error->c_str());
-    return 2;
-  }
-  const auto& invocation = std::get<vorlen::client::Invocation>(parsed);
-  if (invocation.help || invocation.version) {
-    std::fputs(invocation.help ? vorlen::client::kUsage : vorlen::client::kVersionLine, stdout);
-    return 0;
-  }
+  auto read = vorlen::client::ReadCommandLine(args);
+  if (const int* code = std::get_if<int>(&read)) return *code;
+  const auto& invocation = std::get<vorlen::client::Invocation>(read);
 
   vorlen::Vorlen job;
   if (!invocation.NamesConverter()) {

@@ -23,10 +23,6 @@ class CallReference {
   IUnknown* object_;
 };
 
-Flag ToFlag(VARIANT_BOOL value) {
-  return static_cast<Flag>(value);
-}
-
 }  // namespace
 
 HRESULT VorlenObject::Create(REFIID iid, void** object) {
@@ -101,54 +97,11 @@ HRESULT VorlenObject::Convert(BSTR xmlPath, BSTR pdfPath, LONG* result) {
   return AtBoundary([&] { *result = core_.Convert(ToText(xmlPath), ToText(pdfPath)); });
 }
 
-HRESULT VorlenObject::SetVorlenPath(BSTR exePath) {
-  return Call([&](Settings& s) { s.SetVorlenPath(ToText(exePath)); });
-}
-
-HRESULT VorlenObject::AddStyleSheet(BSTR cssPath) {
-  return Call([&](Settings& s) { s.AddStyleSheet(ToText(cssPath)); });
-}
-
-HRESULT VorlenObject::ClearStyleSheets() {
-  return Call([&](Settings& s) { s.ClearStyleSheets(); });
-}
-
-HRESULT VorlenObject::SetHTML(VARIANT_BOOL html) {
-  return Call([&](Settings& s) { s.SetHTML(ToFlag(html)); });
-}
-
-HRESULT VorlenObject::SetLog(BSTR logFile) {
-  return Call([&](Settings& s) { s.SetLog(ToText(logFile)); });
-}
-
-HRESULT VorlenObject::SetBaseURL(BSTR baseurl) {
-  return Call([&](Settings& s) { s.SetBaseURL(ToText(baseurl)); });
-}
-
-HRESULT VorlenObject::SetXInclude(VARIANT_BOOL xinclude) {
-  return Call([&](Settings& s) { s.SetXInclude(ToFlag(xinclude)); });
-}
-
-HRESULT VorlenObject::SetEmbedFonts(VARIANT_BOOL embed) {
-  return Call([&](Settings& s) { s.SetEmbedFonts(ToFlag(embed)); });
-}
-
-HRESULT VorlenObject::SetCompress(VARIANT_BOOL compress) {
-  return Call([&](Settings& s) { s.SetCompress(ToFlag(compress)); });
-}
-
-HRESULT VorlenObject::SetEncrypt(VARIANT_BOOL encrypt) {
-  return Call([&](Settings& s) { s.SetEncrypt(ToFlag(encrypt)); });
-}
-
-HRESULT VorlenObject::SetEncryptInfo(short keyBits, BSTR userPassword, BSTR ownerPassword,
-                                     VARIANT_BOOL disallowPrint, VARIANT_BOOL disallowModify,
-                                     VARIANT_BOOL disallowCopy, VARIANT_BOOL disallowAnnotate) {
-  return Call([&](Settings& s) {
-    s.SetEncryptInfo(keyBits, ToText(userPassword), ToText(ownerPassword), ToFlag(disallowPrint),
-                     ToFlag(disallowModify), ToFlag(disallowCopy), ToFlag(disallowAnnotate));
-  });
-}
+#define VORLEN_COM_METHOD(Setter, parameters, arguments)    \
+  HRESULT VorlenObject::Setter(parameters) {                \
+    return Call([&](Settings& s) { s.Setter(arguments); }); \
+  }
+VORLEN_SETTERS(VORLEN_COM_TEXT, VORLEN_COM_FLAG, VORLEN_COM_NONE, VORLEN_COM_RECORD)
 
 // IConnectionPointContainer
 

@@ -13,12 +13,28 @@
 #include <utility>
 
 #include "VorlenCOM.h"
-#include "component/counted_lifetime.h"
 #include "component/connection_point.h"
+#include "component/counted_lifetime.h"
 #include "component/type_information.h"
 #include "job/vorlen.h"
 
 namespace vorlen::com {
+
+// Each setter of setting_list.h as VORLEN_COM_METHOD(Setter, its parameters as
+// widl declares them, the arguments of the core's setter). A VARIANT_BOOL is
+// a Flag already.
+#define VORLEN_COM_TEXT(Setter, id, parameter, ...) \
+  VORLEN_COM_METHOD(Setter, BSTR parameter, ToText(parameter))
+#define VORLEN_COM_FLAG(Setter, id, parameter, ...) \
+  VORLEN_COM_METHOD(Setter, VARIANT_BOOL parameter, parameter)
+#define VORLEN_COM_NONE(Setter, ...) VORLEN_COM_METHOD(Setter, , )
+#define VORLEN_COM_RECORD(Setter, ...)                                                             \
+  VORLEN_COM_METHOD(Setter, VORLEN_ENCRYPTION(VORLEN_COM_SHORT, VORLEN_COM_BSTR, VORLEN_COM_BOOL), \
+                    VORLEN_ENCRYPTION(VORLEN_COM_SAME, ToText, VORLEN_COM_SAME))
+#define VORLEN_COM_SHORT(name) short name
+#define VORLEN_COM_BSTR(name) BSTR name
+#define VORLEN_COM_BOOL(name) VARIANT_BOOL name
+#define VORLEN_COM_SAME(name) name
 
 class VorlenObject final
     : public ComClass<VorlenObject, CountedLifetime, _Vorlen, IConnectionPointContainer,
@@ -50,22 +66,12 @@ class VorlenObject final
   HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                                    VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
-  // _Vorlen
+  // _Vorlen: Convert, and the setters of setting_list.h.
   HRESULT STDMETHODCALLTYPE Convert(BSTR xmlPath, BSTR pdfPath, LONG* result) override;
-  HRESULT STDMETHODCALLTYPE SetVorlenPath(BSTR exePath) override;
-  HRESULT STDMETHODCALLTYPE AddStyleSheet(BSTR cssPath) override;
-  HRESULT STDMETHODCALLTYPE ClearStyleSheets() override;
-  HRESULT STDMETHODCALLTYPE SetHTML(VARIANT_BOOL html) override;
-  HRESULT STDMETHODCALLTYPE SetLog(BSTR logFile) override;
-  HRESULT STDMETHODCALLTYPE SetBaseURL(BSTR baseurl) override;
-  HRESULT STDMETHODCALLTYPE SetXInclude(VARIANT_BOOL xinclude) override;
-  HRESULT STDMETHODCALLTYPE SetEmbedFonts(VARIANT_BOOL embed) override;
-  HRESULT STDMETHODCALLTYPE SetCompress(VARIANT_BOOL compress) override;
-  HRESULT STDMETHODCALLTYPE SetEncrypt(VARIANT_BOOL encrypt) override;
-  HRESULT STDMETHODCALLTYPE SetEncryptInfo(short keyBits, BSTR userPassword, BSTR ownerPassword,
-                                           VARIANT_BOOL disallowPrint, VARIANT_BOOL disallowModify,
-                                           VARIANT_BOOL disallowCopy,
-                                           VARIANT_BOOL disallowAnnotate) override;
+#define VORLEN_COM_METHOD(Setter, parameters, arguments) \
+  HRESULT STDMETHODCALLTYPE Setter(parameters) override;
+  VORLEN_SETTERS(VORLEN_COM_TEXT, VORLEN_COM_FLAG, VORLEN_COM_NONE, VORLEN_COM_RECORD)
+#undef VORLEN_COM_METHOD
 
   // IConnectionPointContainer
   HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override;

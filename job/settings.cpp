@@ -53,9 +53,7 @@ void Settings::SetEncrypt(Flag value) {
   encrypt = value;
 }
 
-void Settings::SetEncryptInfo(std::int16_t keyBits, const Text& userPassword,
-                              const Text& ownerPassword, Flag disallowPrint, Flag disallowModify,
-                              Flag disallowCopy, Flag disallowAnnotate) {
+void Settings::SetEncryptInfo(VORLEN_ENCRYPTION_PARAMETERS) {
   encrypt = kTrue;
   encryptArgs = u"--encrypt  --key-bits " + SignedDecimal(keyBits) + u" --user-password=" +
                 QuoteArgument(userPassword) + u" --owner-password=" + QuoteArgument(ownerPassword) +

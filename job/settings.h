@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "channel/text.h"
+#include "job/setting_list.h"
 
 namespace vorlen {
 
@@ -12,6 +13,13 @@ namespace vorlen {
 using Flag = std::int16_t;
 inline constexpr Flag kTrue = -1;
 inline constexpr Flag kFalse = 0;
+
+// The record setter's parameters, in any namespace.
+#define VORLEN_NUMBER_PARAMETER(name) std::int16_t name
+#define VORLEN_TEXT_PARAMETER(name) const ::vorlen::Text& name
+#define VORLEN_FLAG_PARAMETER(name) ::vorlen::Flag name
+#define VORLEN_ENCRYPTION_PARAMETERS \
+  VORLEN_ENCRYPTION(VORLEN_NUMBER_PARAMETER, VORLEN_TEXT_PARAMETER, VORLEN_FLAG_PARAMETER)
 
 struct Settings {
   // The ten members, in their order, with their initial values.
@@ -26,20 +34,18 @@ struct Settings {
   Flag encrypt = kFalse;
   Text encryptArgs;  // finished encryption fragment; never cleared
 
-  // The eleven setters. They store flags unchanged and validate nothing.
-  void SetVorlenPath(const Text& exePath);
-  void AddStyleSheet(const Text& cssPath);
-  void ClearStyleSheets();
-  void SetHTML(Flag html);
-  void SetLog(const Text& logFile);
-  void SetBaseURL(const Text& baseurl);
-  void SetXInclude(Flag xinclude);
-  void SetEmbedFonts(Flag embed);
-  void SetCompress(Flag compress);
-  void SetEncrypt(Flag encrypt);
-  void SetEncryptInfo(std::int16_t keyBits, const Text& userPassword, const Text& ownerPassword,
-                      Flag disallowPrint, Flag disallowModify, Flag disallowCopy,
-                      Flag disallowAnnotate);
+  // The setters of setting_list.h. They store flags unchanged and validate
+  // nothing.
+#define VORLEN_DECLARE_TEXT(Setter, id, parameter, ...) void Setter(const Text& parameter);
+#define VORLEN_DECLARE_FLAG(Setter, id, parameter, ...) void Setter(Flag parameter);
+#define VORLEN_DECLARE_NONE(Setter, ...) void Setter();
+#define VORLEN_DECLARE_RECORD(Setter, ...) void Setter(VORLEN_ENCRYPTION_PARAMETERS);
+  VORLEN_SETTERS(VORLEN_DECLARE_TEXT, VORLEN_DECLARE_FLAG, VORLEN_DECLARE_NONE,
+                 VORLEN_DECLARE_RECORD)
+#undef VORLEN_DECLARE_TEXT
+#undef VORLEN_DECLARE_FLAG
+#undef VORLEN_DECLARE_NONE
+#undef VORLEN_DECLARE_RECORD
 };
 
 }  // namespace vorlen

@@ -45,21 +45,20 @@ void Check(HRESULT hr) {
 class ComSetters {
  public:
   explicit ComSetters(_Vorlen* object) : o_(object) {}
-  void SetVorlenPath(const Text& t) { Check(o_->SetVorlenPath(Bstr(t).get())); }
-  void AddStyleSheet(const Text& t) { Check(o_->AddStyleSheet(Bstr(t).get())); }
-  void ClearStyleSheets() { Check(o_->ClearStyleSheets()); }
-  void SetHTML(std::int16_t f) { Check(o_->SetHTML(f)); }
-  void SetLog(const Text& t) { Check(o_->SetLog(Bstr(t).get())); }
-  void SetBaseURL(const Text& t) { Check(o_->SetBaseURL(Bstr(t).get())); }
-  void SetXInclude(std::int16_t f) { Check(o_->SetXInclude(f)); }
-  void SetEmbedFonts(std::int16_t f) { Check(o_->SetEmbedFonts(f)); }
-  void SetCompress(std::int16_t f) { Check(o_->SetCompress(f)); }
-  void SetEncrypt(std::int16_t f) { Check(o_->SetEncrypt(f)); }
-  void SetEncryptInfo(std::int16_t bits, const Text& user, const Text& owner, std::int16_t print,
-                      std::int16_t modify, std::int16_t copy, std::int16_t annotate) {
-    Check(o_->SetEncryptInfo(bits, Bstr(user).get(), Bstr(owner).get(), print, modify, copy,
-                             annotate));
+#define VORLEN_FORWARD(Setter, parameters, arguments) \
+  void Setter(parameters) {                           \
+    Check(o_->Setter(arguments));                     \
   }
+#define VORLEN_FORWARD_TEXT(Setter, ...) VORLEN_FORWARD(Setter, const Text& t, Bstr(t).get())
+#define VORLEN_FORWARD_FLAG(Setter, ...) VORLEN_FORWARD(Setter, std::int16_t f, f)
+#define VORLEN_FORWARD_NONE(Setter, ...) VORLEN_FORWARD(Setter, , )
+#define VORLEN_FORWARD_RECORD(Setter, ...)             \
+  VORLEN_FORWARD(Setter, VORLEN_ENCRYPTION_PARAMETERS, \
+                 VORLEN_ENCRYPTION(VORLEN_SAME, VORLEN_BSTR, VORLEN_SAME))
+#define VORLEN_SAME(name) name
+#define VORLEN_BSTR(name) Bstr(name).get()
+  VORLEN_SETTERS(VORLEN_FORWARD_TEXT, VORLEN_FORWARD_FLAG, VORLEN_FORWARD_NONE,
+                 VORLEN_FORWARD_RECORD)
 
  private:
   _Vorlen* o_;
@@ -163,17 +162,9 @@ int Run(const vorlen::client::Invocation& invocation) {
 
 int main() {
   try {
-    auto parsed = vorlen::client::ParseArguments(Arguments());
-    if (auto* error = std::get_if<std::string>(&parsed)) {
-      std::fprintf(stderr, "%s\n", error->c_str());
-      return 2;
-    }
-    const auto& invocation = std::get<vorlen::client::Invocation>(parsed);
-    if (invocation.help || invocation.version) {
-      std::fputs(invocation.help ? vorlen::client::kUsage : vorlen::client::kVersionLine, stdout);
-      return 0;
-    }
-    return Run(invocation);
+    auto read = vorlen::client::ReadCommandLine(Arguments());
+    if (const int* code = std::get_if<int>(&read)) return *code;
+    return Run(std::get<vorlen::client::Invocation>(read));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "vorlen-convert: %s\n", e.what());
     return 3;
