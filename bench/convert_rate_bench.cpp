@@ -39,7 +39,6 @@ namespace {
 
 using vorlen::PipeDirection;
 using vorlen::Platform;
-using vorlen::RawHandle;
 using vorlen::Text;
 using vorlen::WaitRoute;
 using vorlen::bench::BinDir;
@@ -68,21 +67,16 @@ const char* RouteName(WaitRoute route) {
 
 // The route this process's own channel code takes on a converter's output.
 WaitRoute SystemRoute() {
-  Platform& p = vorlen::SystemPlatform();
-  RawHandle r = 0, w = 0;
-  if (!p.CreatePipe(r, w, PipeDirection::FromChild)) return WaitRoute::Timed;
-  const WaitRoute route = p.OutputWaitRoute(r);
-  p.Close(w);
-  p.Close(r);
-  return route;
+  const vorlen::Pipe pipe = vorlen::SystemPlatform().CreatePipe(PipeDirection::FromChild);
+  return pipe ? vorlen::SystemPlatform().OutputWaitRoute(pipe.read->handle) : WaitRoute::Timed;
 }
 
 // The system's platform with the converter's output on an anonymous pipe,
 // which cannot be waited on: the runner takes the timed route.
 class TimedRoutePlatform final : public vorlen::ForwardingPlatform {
  public:
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection) override {
-    return real().CreatePipe(readEnd, writeEnd, PipeDirection::ToChild);
+  vorlen::Pipe CreatePipe(PipeDirection) override {
+    return ForwardingPlatform::CreatePipe(PipeDirection::ToChild);
   }
 };
 
@@ -94,12 +88,12 @@ Text ConverterPath() {
 // The plain loop's one conversion: true when the fin line said "success".
 bool PlainUntilFin(const Text& program, const Text& commandLine) {
   Platform& p = vorlen::SystemPlatform();
-  vorlen::OwnedHandle outRead(p);
-  if (!vorlen::bench::StartPlain(p, program, commandLine, outRead)) return false;
+  const vorlen::OwnedHandle outRead = vorlen::bench::StartPlain(p, program, commandLine);
+  if (!outRead) return false;
   std::string seen;
   char buffer[256];
   std::uint32_t got = 0;
-  while (p.Read(outRead.get(), buffer, sizeof buffer, got) && got > 0) {
+  while (p.Read(outRead->handle, buffer, sizeof buffer, got) && got > 0) {
     seen.append(buffer, got);
     const std::size_t fin = seen.rfind("fin|");
     if (fin == std::string::npos || (fin > 0 && seen[fin - 1] != '\n')) continue;

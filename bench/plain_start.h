@@ -7,9 +7,7 @@
 namespace vorlen::bench {
 
 // Starts the file `program` with `commandLine`, its output on a pipe from the
-// child; `outRead` then holds that pipe's read end. False when nothing was
-// started.
-bool StartPlain(Platform& platform, const Text& program, const Text& commandLine,
-                OwnedHandle& outRead);
+// child; returns that pipe's read end, empty when nothing was started.
+OwnedHandle StartPlain(Platform& platform, const Text& program, const Text& commandLine);
 
 }  // namespace vorlen::bench

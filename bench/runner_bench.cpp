@@ -73,12 +73,12 @@ class CountingSink final : public vorlen::MessageSink {
 // reads of `chunk` bytes until the output ends. Returns the bytes read.
 std::size_t SpawnAndRead(const Text& program, const Text& commandLine, std::uint32_t chunk) {
   vorlen::Platform& p = vorlen::SystemPlatform();
-  vorlen::OwnedHandle outRead(p);
-  if (!vorlen::bench::StartPlain(p, program, commandLine, outRead)) return 0;
+  const vorlen::OwnedHandle outRead = vorlen::bench::StartPlain(p, program, commandLine);
+  if (!outRead) return 0;
   std::string buffer(chunk, '\0');
   std::size_t total = 0;
   std::uint32_t got = 0;
-  while (p.Read(outRead.get(), buffer.data(), chunk, got) && got > 0) total += got;
+  while (p.Read(outRead->handle, buffer.data(), chunk, got) && got > 0) total += got;
   return total;
 }
 

@@ -2,6 +2,7 @@
 // A platform that hands every operation to another one, for stand-ins that
 // change a few operations and keep the rest (tests, benchmarks).
 #include <string>
+#include <utility>
 
 #include "channel/platform.h"
 
@@ -11,15 +12,17 @@ class ForwardingPlatform : public Platform {
  public:
   explicit ForwardingPlatform(Platform& real = SystemPlatform()) : real_(real) {}
 
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) override {
-    return real_.CreatePipe(readEnd, writeEnd, direction);
+  std::unique_lock<std::mutex> StartTurn() override { return real_.StartTurn(); }
+  Pipe CreatePipe(PipeDirection direction) override {
+    Pipe pipe = real_.CreatePipe(direction);
+    return {Adopt(std::move(pipe.read)), Adopt(std::move(pipe.write))};
   }
   bool MakePrivate(RawHandle handle) override { return real_.MakePrivate(handle); }
-  bool Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
-             StartedProcess& started, Text& asHanded) override {
-    return real_.Start(program, commandLine, input, output, started, asHanded);
+  Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
+              Text& asHanded) override {
+    return Adopt(real_.Start(program, commandLine, input, output, asHanded));
   }
-  void Release(const StartedProcess& started) override { real_.Release(started); }
+  void Release(RawHandle process, RawHandle thread) override { real_.Release(process, thread); }
   bool Peek(RawHandle readEnd, std::uint32_t& available) override {
     return real_.Peek(readEnd, available);
   }
@@ -42,6 +45,15 @@ class ForwardingPlatform : public Platform {
 
  protected:
   Platform& real() { return real_; }
+  // The real platform's owner made this one's, so that closing and releasing
+  // come through here too.
+  template <class Traits>
+  Owned<Traits> Adopt(Owned<Traits> owned) {
+    if (!owned) return {};
+    auto value = owned.release();
+    value.platform = this;
+    return Owned<Traits>(value);
+  }
 
  private:
   Platform& real_;

@@ -1,15 +1,16 @@
 #pragma once
 // The platform boundary: everything the runner needs from the operating
 // system, behind one narrow interface with one Win32 and one POSIX
-// implementation. Handles are opaque numbers here (a HANDLE or a descriptor);
-// OwnedHandle closes them.
+// implementation. Handles are opaque numbers here (a HANDLE or a descriptor),
+// handed out in owners that give them back to the platform that made them.
 #include <cstddef>
 #include <cstdint>
-#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
 #include "channel/alert.h"
+#include "channel/owned.h"
 #include "channel/text.h"
 
 namespace vorlen {
@@ -30,34 +31,59 @@ enum class WaitRoute {
   Poll,          // poll on the descriptor (POSIX)
 };
 
-// What a successful start leaves to the caller: the process and, where the
-// system has one, its first thread. Neither is ever waited on.
-struct StartedProcess {
-  RawHandle process = 0;
-  RawHandle thread = 0;
+class Platform;
+
+// A handle of a platform, closed through that platform.
+struct PlatformHandle {
+  struct Value {
+    Platform* platform;
+    RawHandle handle;
+  };
+  static void Free(const Value& value);
 };
+using OwnedHandle = Owned<PlatformHandle>;
+
+// Both ends of a pipe; empty when the system could not create it.
+struct Pipe {
+  OwnedHandle read, write;
+  explicit operator bool() const { return read && write; }
+};
+
+// A started child: its process and, where the system has one, its first
+// thread, neither ever waited on. Freed, the caller's hold goes and the child
+// runs on by itself.
+struct StartedChild {
+  struct Value {
+    Platform* platform;
+    RawHandle process, thread;
+  };
+  static void Free(const Value& value);
+};
+using Child = Owned<StartedChild>;
 
 class Platform {
  public:
   virtual ~Platform() = default;
 
+  // Held by a run from its first pipe until the child's ends are closed. Where
+  // starts must take turns for a child to inherit no other run's pipe ends,
+  // it holds the turn; elsewhere nothing.
+  virtual std::unique_lock<std::mutex> StartTurn() { return {}; }
   // A pipe with the system's default buffer size; both ends can be handed to a
   // child until MakePrivate says otherwise. A child's end is always an
   // ordinary synchronous one.
-  virtual bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) = 0;
+  virtual Pipe CreatePipe(PipeDirection direction) = 0;
   // Keeps a handle out of every child started from now on; false when the
   // system refused.
   virtual bool MakePrivate(RawHandle handle) = 0;
   // Starts the file `program` with `commandLine`, hidden, with standard input
   // from `input` and standard output and standard error on `output`; the
-  // system searches for nothing. An empty `program` starts nothing and fails.
-  // `asHanded` receives the command line in the form the system was given
-  // (characters its code page lacks replaced), whether or not the start
-  // succeeded.
-  virtual bool Start(const Text& program, const Text& commandLine, RawHandle input,
-                     RawHandle output, StartedProcess& started, Text& asHanded) = 0;
-  // Gives up the caller's hold on a started process; it runs on by itself.
-  virtual void Release(const StartedProcess& started) = 0;
+  // system searches for nothing. An empty `program` starts nothing and fails
+  // (an empty child). `asHanded` receives the command line in the form the
+  // system was given (characters its code page lacks replaced), whether or not
+  // the start succeeded.
+  virtual Child Start(const Text& program, const Text& commandLine, RawHandle input,
+                      RawHandle output, Text& asHanded) = 0;
 
   // The number of bytes waiting, without taking them; false when the pipe is
   // broken: every writer gone and nothing left.
@@ -66,7 +92,6 @@ class Platform {
   // it blocks until bytes or the end of the output arrive).
   virtual bool Read(RawHandle readEnd, char* buffer, std::uint32_t size,
                     std::uint32_t& bytesRead) = 0;
-  virtual void Close(RawHandle handle) = 0;
 
   // A modal box with `prompt` and `style`, no caption; returns when dismissed.
   // Where the alert leaves the process as data instead (debug output, standard
@@ -90,7 +115,21 @@ class Platform {
   // an incomplete multi-byte character at the end stays in `bytes` for the
   // next call.
   virtual Text Decode(std::string& bytes) = 0;
+
+  // What the owners call when they go.
+  virtual void Close(RawHandle handle) = 0;
+  virtual void Release(RawHandle process, RawHandle thread) = 0;
+
+ protected:
+  OwnedHandle Own(RawHandle handle) { return OwnedHandle({this, handle}); }
 };
+
+inline void PlatformHandle::Free(const Value& value) {
+  value.platform->Close(value.handle);
+}
+inline void StartedChild::Free(const Value& value) {
+  value.platform->Release(value.process, value.thread);
+}
 
 // The implementation for the system this build runs on.
 Platform& SystemPlatform();
@@ -99,72 +138,8 @@ Platform& SystemPlatform();
 // holds U+0000 names none).
 bool IsRegularFile(const Text& path);
 
-// Replaces where the system platform's alerts go (for a command-line tool, say)
-// and returns the previous handler. With no handler, the Win32 platform shows
-// a message box and the POSIX platform writes one line on standard error.
-using AlertHandler = std::function<void(const Text& prompt, AlertStyle style)>;
-AlertHandler SetAlertHandler(AlertHandler handler);
-namespace detail {
-// For the implementations: hands the alert to the replaced handler, if any.
-bool DeliverToAlertHandler(const Text& prompt, AlertStyle style);
-}  // namespace detail
-
 // The length of an incomplete UTF-8 sequence at the end of `bytes`: the bytes
 // to keep back until the rest of the character arrives.
 std::size_t IncompleteUtf8Tail(std::string_view bytes);
-
-// Owns one handle of a platform and closes it once.
-class OwnedHandle {
- public:
-  explicit OwnedHandle(Platform& platform) : platform_(&platform) {}
-  ~OwnedHandle() { reset(); }
-  OwnedHandle(const OwnedHandle&) = delete;
-  OwnedHandle& operator=(const OwnedHandle&) = delete;
-
-  void adopt(RawHandle handle) {
-    reset();
-    handle_ = handle;
-    owned_ = true;
-  }
-  RawHandle get() const { return handle_; }
-  bool owned() const { return owned_; }
-  void reset() {
-    if (owned_) {
-      owned_ = false;
-      platform_->Close(handle_);
-    }
-  }
-
- private:
-  Platform* platform_;
-  RawHandle handle_ = 0;
-  bool owned_ = false;
-};
-
-// Owns the hold on a started process and gives it up once.
-class OwnedProcess {
- public:
-  explicit OwnedProcess(Platform& platform) : platform_(&platform) {}
-  ~OwnedProcess() { reset(); }
-  OwnedProcess(const OwnedProcess&) = delete;
-  OwnedProcess& operator=(const OwnedProcess&) = delete;
-
-  void adopt(const StartedProcess& started) {
-    reset();
-    started_ = started;
-    owned_ = true;
-  }
-  void reset() {
-    if (owned_) {
-      owned_ = false;
-      platform_->Release(started_);
-    }
-  }
-
- private:
-  Platform* platform_;
-  StartedProcess started_;
-  bool owned_ = false;
-};
 
 }  // namespace vorlen

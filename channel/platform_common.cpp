@@ -1,32 +1,8 @@
-// What both platform implementations share: the replaceable alert handler and
-// the rule for an incomplete UTF-8 character.
-#include <utility>
-
+// What both platform implementations share: the rule for an incomplete UTF-8
+// character.
 #include "channel/platform.h"
 
 namespace vorlen {
-namespace {
-
-AlertHandler& Handler() {
-  static AlertHandler handler;
-  return handler;
-}
-
-}  // namespace
-
-AlertHandler SetAlertHandler(AlertHandler handler) {
-  return std::exchange(Handler(), std::move(handler));
-}
-
-namespace detail {
-bool DeliverToAlertHandler(const Text& prompt, AlertStyle style) {
-  // A copy, so that a handler may replace itself while it runs.
-  const AlertHandler handler = Handler();
-  if (!handler) return false;
-  handler(prompt, style);
-  return true;
-}
-}  // namespace detail
 
 std::size_t IncompleteUtf8Tail(std::string_view bytes) {
   // Look back at most three bytes for the lead byte of the last character.

@@ -26,60 +26,52 @@ extern char** environ;
 namespace vorlen {
 namespace {
 
-class SpawnActions {
+// A spawn object of the C library: set up in place, destroyed once, never
+// copied or moved (the library may point into it). Null when set-up failed.
+template <class T, int (*Init)(T*), int (*Destroy)(T*)>
+class SpawnObject {
  public:
-  SpawnActions() { ok_ = posix_spawn_file_actions_init(&actions_) == 0; }
-  ~SpawnActions() {
-    if (ok_) posix_spawn_file_actions_destroy(&actions_);
+  SpawnObject() : ok_(Init(&object_) == 0) {}
+  ~SpawnObject() {
+    if (ok_) Destroy(&object_);
   }
-  SpawnActions(const SpawnActions&) = delete;
-  SpawnActions& operator=(const SpawnActions&) = delete;
-  bool Dup(int from, int to) {
-    return ok_ && posix_spawn_file_actions_adddup2(&actions_, from, to) == 0;
-  }
-  // Closes every descriptor from `lowest` on in the child: the host's own
-  // descriptors that lack close-on-exec stay out. False where the C library
-  // cannot (before glibc 2.34, other C libraries).
-  bool CloseFrom([[maybe_unused]] int lowest) {
+  SpawnObject(const SpawnObject&) = delete;
+  SpawnObject& operator=(const SpawnObject&) = delete;
+  T* get() { return ok_ ? &object_ : nullptr; }
+
+ private:
+  T object_;
+  bool ok_;
+};
+using SpawnActions = SpawnObject<posix_spawn_file_actions_t, posix_spawn_file_actions_init,
+                                 posix_spawn_file_actions_destroy>;
+using SpawnAttributes =
+    SpawnObject<posix_spawnattr_t, posix_spawnattr_init, posix_spawnattr_destroy>;
+
+// The converter's standard handles, and nothing else of this process: every
+// descriptor from 3 on is closed in the child, so that the host's own
+// descriptors that lack close-on-exec stay out. False where the C library
+// cannot close them (before glibc 2.34, other C libraries).
+bool OnlyStandardHandles(posix_spawn_file_actions_t* actions, int input, int output) {
+  return actions != nullptr && posix_spawn_file_actions_adddup2(actions, input, 0) == 0 &&
+         posix_spawn_file_actions_adddup2(actions, output, 1) == 0 &&
+         posix_spawn_file_actions_adddup2(actions, output, 2) == 0 &&
 #if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    return ok_ && posix_spawn_file_actions_addclosefrom_np(&actions_, lowest) == 0;
+         posix_spawn_file_actions_addclosefrom_np(actions, 3) == 0;
 #else
-    return false;
+         false;
 #endif
-  }
-  const posix_spawn_file_actions_t* get() const {
-    return &actions_;
-  }
+}
 
- private:
-  posix_spawn_file_actions_t actions_;
-  bool ok_ = false;
-};
-
-class SpawnAttributes {
- public:
-  SpawnAttributes() { ok_ = posix_spawnattr_init(&attributes_) == 0; }
-  ~SpawnAttributes() {
-    if (ok_) posix_spawnattr_destroy(&attributes_);
-  }
-  SpawnAttributes(const SpawnAttributes&) = delete;
-  SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-  // The converter starts with the default signal dispositions, so that a
-  // caller that ignores SIGPIPE does not make it write into a closed pipe
-  // forever.
-  bool DefaultSignals() {
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGPIPE);
-    return ok_ && posix_spawnattr_setsigdefault(&attributes_, &set) == 0 &&
-           posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGDEF) == 0;
-  }
-  const posix_spawnattr_t* get() const { return &attributes_; }
-
- private:
-  posix_spawnattr_t attributes_;
-  bool ok_ = false;
-};
+// The converter starts with the default signal dispositions, so that a caller
+// that ignores SIGPIPE does not make it write into a closed pipe forever.
+bool DefaultSignals(posix_spawnattr_t* attributes) {
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, SIGPIPE);
+  return attributes != nullptr && posix_spawnattr_setsigdefault(attributes, &set) == 0 &&
+         posix_spawnattr_setflags(attributes, POSIX_SPAWN_SETSIGDEF) == 0;
+}
 
 // Converters are never waited for by the runner; without a parent that reaps
 // them, each ended one would stay as a zombie for the life of the process.
@@ -190,56 +182,50 @@ bool ForkAndExec(const char* file, char* const argv[], int input, int output, pi
 
 class PosixPlatform final : public Platform {
  public:
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection) override {
-    // Close-on-exec from the start: a descriptor reaches a child only through
-    // the start's own file actions, never by accident.
+  // Close-on-exec from the start: a descriptor reaches a child only through
+  // the start's own file actions, never by accident. So starts need not take
+  // turns here.
+  Pipe CreatePipe(PipeDirection) override {
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return false;
-    readEnd = fds[0];
-    writeEnd = fds[1];
-    return true;
+    if (pipe2(fds, O_CLOEXEC) != 0) return {};
+    return {Own(fds[0]), Own(fds[1])};
   }
 
   bool MakePrivate(RawHandle) override { return true; }  // already close-on-exec
 
-  bool Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
-             StartedProcess& started, Text& asHanded) override {
+  Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
+              Text& asHanded) override {
     reaper_.Reap();
     const std::string handed = ToUtf8(commandLine);
     asHanded = FromUtf8(handed);
-    if (program.empty()) return false;
+    if (program.empty()) return {};
     const std::string file = ToUtf8(program);
     std::vector<std::string> arguments;
     for (const Text& argument : SplitCommandLine(asHanded)) arguments.push_back(ToUtf8(argument));
-    if (arguments.empty() || arguments.front().empty()) return false;
+    if (arguments.empty() || arguments.front().empty()) return {};
     std::vector<char*> argv;
     for (std::string& argument : arguments) argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    const int in = static_cast<int>(input), out = static_cast<int>(output);
     SpawnActions actions;
     SpawnAttributes attributes;
-    if (!actions.Dup(static_cast<int>(input), 0) || !actions.Dup(static_cast<int>(output), 1) ||
-        !actions.Dup(static_cast<int>(output), 2) || !attributes.DefaultSignals()) {
-      return false;
-    }
+    if (!DefaultSignals(attributes.get())) return {};
     pid_t pid = 0;
     // The file as named: no search along PATH.
-    if (actions.CloseFrom(3)) {
+    if (OnlyStandardHandles(actions.get(), in, out)) {
       if (posix_spawn(&pid, file.c_str(), actions.get(), attributes.get(), argv.data(), environ) !=
           0) {
-        return false;
+        return {};
       }
-    } else if (!ForkAndExec(file.c_str(), argv.data(), static_cast<int>(input),
-                            static_cast<int>(output), pid)) {
-      return false;
+    } else if (!ForkAndExec(file.c_str(), argv.data(), in, out, pid)) {
+      return {};
     }
     reaper_.Add(pid);
-    started.process = pid;
-    started.thread = 0;
-    return true;
+    return Child({this, pid, 0});
   }
 
-  void Release(const StartedProcess&) override { reaper_.Reap(); }
+  void Release(RawHandle, RawHandle) override { reaper_.Reap(); }
 
   bool Peek(RawHandle readEnd, std::uint32_t& available) override {
     const int fd = static_cast<int>(readEnd);
@@ -269,8 +255,7 @@ class PosixPlatform final : public Platform {
 
   void Close(RawHandle handle) override { close(static_cast<int>(handle)); }
 
-  void Alert(const Text& prompt, AlertStyle style, const Text& logged) override {
-    if (detail::DeliverToAlertHandler(prompt, style)) return;
+  void Alert(const Text&, AlertStyle, const Text& logged) override {
     Log(logged);  // standard error tends to end up in logs
   }
 

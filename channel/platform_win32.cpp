@@ -3,6 +3,7 @@
 // message queue. Text crosses to the system in the ANSI code page.
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -130,28 +131,36 @@ bool QuitPending() {
 
 class Win32Platform final : public Platform {
  public:
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) override {
+  // Where the system cannot list what a child inherits, a converter inherits
+  // every inheritable handle of the process, the pipe ends of other threads'
+  // runs among them: started while another run's ends are open, it would keep
+  // that run waiting until it ends itself. There runs take turns, from the
+  // first pipe to the closing of the child's ends.
+  std::unique_lock<std::mutex> StartTurn() override {
+    if (listsInherited_) return {};
+    return std::unique_lock(turn_);
+  }
+
+  Pipe CreatePipe(PipeDirection direction) override {
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE r = nullptr;
     HANDLE w = nullptr;
     const bool created = direction == PipeDirection::FromChild
                              ? win32::WatchedPipe::Create(attributes, r, w)
                              : ::CreatePipe(&r, &w, &attributes, 0) != FALSE;
-    if (!created) return false;
-    readEnd = AsRaw(r);
-    writeEnd = AsRaw(w);
-    return true;
+    if (!created) return {};
+    return {Own(AsRaw(r)), Own(AsRaw(w))};
   }
 
   bool MakePrivate(RawHandle handle) override {
     return SetHandleInformation(AsHandle(handle), HANDLE_FLAG_INHERIT, 0) != FALSE;
   }
 
-  bool Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
-             StartedProcess& started, Text& asHanded) override {
+  Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
+              Text& asHanded) override {
     std::string ansi = ToAnsi(commandLine);
     asHanded = FromAnsi(ansi);
-    if (program.empty() || asHanded.size() >= kLongestCommandLine) return false;
+    if (program.empty() || asHanded.size() >= kLongestCommandLine) return {};
     // Named, the program is not searched for.
     const std::string application = ToAnsi(program);
     STARTUPINFOEXA startup{};
@@ -162,13 +171,17 @@ class Win32Platform final : public Platform {
     startup.StartupInfo.hStdOutput = AsHandle(output);
     startup.StartupInfo.hStdError = AsHandle(output);
     DWORD flags = NORMAL_PRIORITY_CLASS;
-    // Without the list, the converter would inherit every inheritable handle
-    // of the process: the host's own and the pipe ends of other threads' runs.
+    // Without the list, the converter inherits every inheritable handle of the
+    // process, the host's own among them. Where lists work, runs take no
+    // turns, so a start without its list would hand the converter other runs'
+    // pipe ends: it starts nothing.
     const InheritedHandles inherited(AsHandle(input), AsHandle(output));
     if (inherited.get() != nullptr) {
       startup.StartupInfo.cb = sizeof(STARTUPINFOEXA);
       startup.lpAttributeList = inherited.get();
       flags |= EXTENDED_STARTUPINFO_PRESENT;
+    } else if (listsInherited_) {
+      return {};
     }
     PROCESS_INFORMATION info{};
     // CreateProcessA may write into the command line, so it gets its own copy.
@@ -176,16 +189,14 @@ class Win32Platform final : public Platform {
     // child started meanwhile by another thread of the host keeps none of them.
     if (!CreateProcessA(application.c_str(), ansi.data(), nullptr, nullptr, TRUE, flags, nullptr,
                         nullptr, &startup.StartupInfo, &info)) {
-      return false;
+      return {};
     }
-    started.process = AsRaw(info.hProcess);
-    started.thread = AsRaw(info.hThread);
-    return true;
+    return Child({this, AsRaw(info.hProcess), AsRaw(info.hThread)});
   }
 
-  void Release(const StartedProcess& started) override {
-    CloseHandle(AsHandle(started.process));
-    CloseHandle(AsHandle(started.thread));
+  void Release(RawHandle process, RawHandle thread) override {
+    CloseHandle(AsHandle(process));
+    CloseHandle(AsHandle(thread));
   }
 
   bool Peek(RawHandle readEnd, std::uint32_t& available) override {
@@ -213,7 +224,6 @@ class Win32Platform final : public Platform {
   }
 
   void Alert(const Text& prompt, AlertStyle style, const Text& logged) override {
-    if (detail::DeliverToAlertHandler(prompt, style)) return;
     if (!InteractiveStation()) {
       Log(logged);
       return;  // as if dismissed
@@ -264,6 +274,11 @@ class Win32Platform final : public Platform {
     bytes.erase(0, complete);
     return text;
   }
+
+ private:
+  // Whether this system builds the list of the only handles a child inherits.
+  const bool listsInherited_ = InheritedHandles(nullptr, nullptr).get() != nullptr;
+  std::mutex turn_;
 };
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <mutex>
 #include <string>
+#include <utility>
 
 namespace vorlen {
 namespace {
@@ -64,66 +64,61 @@ bool Known(const Text& fin) {
 // How a start ended.
 enum class StartResult { Started, NoOutputPipe, NoInputPipe, NotStarted };
 
-// Creates both pipes and starts the converter. Only a start leaves a handle
-// open: the output pipe's read end, in `outputRead`.
-// Runs in this process take turns here, from the first pipe to the closing of
-// the child's ends: a converter started meanwhile by another thread could
-// otherwise inherit those ends (where the system cannot list what a child
-// inherits) and keep this run waiting until that converter ends.
+// Creates both pipes and starts the converter; only a start hands back a
+// handle, the output pipe's read end in `outputRead`. Everything else the
+// start made closes as it returns, the child's ends among it: from the first
+// pipe to then, the run holds the platform's start turn.
 StartResult StartConverter(Platform& platform, const ConverterCommand& command,
                            OwnedHandle& outputRead, Text& asHanded) {
-  static std::mutex window;
-  const std::lock_guard turn(window);
-  OwnedHandle outputWrite(platform);
-  OwnedHandle inputRead(platform), inputWrite(platform);
-
-  RawHandle r = 0, w = 0;
-  if (!platform.CreatePipe(r, w, PipeDirection::FromChild)) return StartResult::NoOutputPipe;
-  outputRead.adopt(r);
-  outputWrite.adopt(w);
+  const auto turn = platform.StartTurn();
   // The runner's own ends stay out of the converter: a converter holding the
   // read end of its own output would never see a broken pipe, and one holding
   // the write end of its input would never see the end of it. A run that
   // cannot keep them private fails as a pipe failure rather than wait, where
   // the system cannot list what a child inherits, for a converter that never
   // sees the end.
-  if (!platform.MakePrivate(outputRead.get())) {
-    outputRead.reset();
-    outputWrite.reset();
-    return StartResult::NoOutputPipe;
-  }
-
-  if (!platform.CreatePipe(r, w, PipeDirection::ToChild)) {
-    outputRead.reset();
-    outputWrite.reset();
-    return StartResult::NoInputPipe;
-  }
-  inputRead.adopt(r);
-  inputWrite.adopt(w);
-  if (!platform.MakePrivate(inputWrite.get())) {
-    outputRead.reset();
-    outputWrite.reset();
-    inputRead.reset();
-    inputWrite.reset();
-    return StartResult::NoInputPipe;
-  }
-
-  StartedProcess started;
-  if (!platform.Start(command.program, command.line, inputRead.get(), outputWrite.get(), started,
+  Pipe output = platform.CreatePipe(PipeDirection::FromChild);
+  if (!output || !platform.MakePrivate(output.read->handle)) return StartResult::NoOutputPipe;
+  Pipe input = platform.CreatePipe(PipeDirection::ToChild);
+  if (!input || !platform.MakePrivate(input.write->handle)) return StartResult::NoInputPipe;
+  if (!platform.Start(command.program, command.line, input.read->handle, output.write->handle,
                       asHanded)) {
-    outputRead.reset();
-    outputWrite.reset();
-    inputRead.reset();
-    inputWrite.reset();
     return StartResult::NotStarted;
   }
-  OwnedProcess process(platform);
-  process.adopt(started);
-  outputWrite.reset();
-  inputRead.reset();
-  inputWrite.reset();
-  process.reset();
+  outputRead = std::move(output.read);
   return StartResult::Started;
+}
+
+// How reading a converter's output ended.
+enum class ReadResult { KnownFin, UnknownFin, BrokenPipe, ReadFailed };
+
+// Feeds what the converter writes to `stream` until a fin value arrives or the
+// output ends. The read end closes as this returns, before any alert.
+ReadResult ReadOutput(Platform& platform, StatusStream& stream, const OwnedHandle outputRead) {
+  const RawHandle handle = outputRead->handle;
+  std::string pending;  // bytes read but not yet decoded: a split character
+  char buffer[kReadSize];
+  bool lastResult = true;
+  IdleSchedule idle(platform.OutputWaitRoute(handle));
+  do {
+    std::uint32_t available = 0;
+    if (!platform.Peek(handle, available)) return ReadResult::BrokenPipe;
+    if (available > 0) {
+      idle.Output();
+      std::uint32_t bytesRead = 0;
+      lastResult = platform.Read(handle, buffer, kReadSize, bytesRead);
+      pending.append(buffer, bytesRead);
+      stream.Feed(platform.Decode(pending));
+      // Looked at only now, after every line of this cycle's data.
+      const Text& fin = stream.finValue();
+      if (Known(fin)) return ReadResult::KnownFin;
+      if (!fin.empty()) return ReadResult::UnknownFin;
+    } else {
+      platform.IdleWait(handle, idle.Next());
+    }
+    platform.PumpMessages();
+  } while (lastResult);
+  return ReadResult::ReadFailed;
 }
 
 }  // namespace
@@ -131,7 +126,7 @@ StartResult StartConverter(Platform& platform, const ConverterCommand& command,
 Text RunConverter(Platform& platform, StatusEvents& events, const ConverterCommand& command) {
   // Alerts come after the start's turn is over: a box lets the thread's
   // messages, and so a nested run, through.
-  OwnedHandle outputRead(platform);
+  OwnedHandle outputRead;
   Text asHanded;
   switch (StartConverter(platform, command, outputRead, asHanded)) {
     case StartResult::NoOutputPipe:
@@ -148,41 +143,20 @@ Text RunConverter(Platform& platform, StatusEvents& events, const ConverterComma
       break;
   }
 
-  // From here on only the output pipe's read end is held; OwnedHandle closes
-  // it also when the protocol throws.
   StatusStream stream(events);
-  std::string pending;  // bytes read but not yet decoded: a split character
-  char buffer[kReadSize];
-  bool lastResult = true;
-  IdleSchedule idle(platform.OutputWaitRoute(outputRead.get()));
-  do {
-    std::uint32_t available = 0;
-    if (!platform.Peek(outputRead.get(), available)) {
+  switch (ReadOutput(platform, stream, std::move(outputRead))) {
+    case ReadResult::KnownFin:
+      return stream.finValue();
+    case ReadResult::UnknownFin:
+      platform.Alert(u"unknown Fin value!", AlertStyle::Critical);
+      break;
+    case ReadResult::BrokenPipe:
       platform.Alert(u"retV = 0", AlertStyle::Plain);
       break;
-    }
-    if (available > 0) {
-      idle.Output();
-      std::uint32_t bytesRead = 0;
-      lastResult = platform.Read(outputRead.get(), buffer, kReadSize, bytesRead);
-      pending.append(buffer, bytesRead);
-      stream.Feed(platform.Decode(pending));
-      // Looked at only now, after every line of this cycle's data.
-      const Text& fin = stream.finValue();
-      if (Known(fin)) break;
-      if (!fin.empty()) {
-        outputRead.reset();
-        platform.Alert(u"unknown Fin value!", AlertStyle::Critical);
-        return Text();
-      }
-    } else {
-      platform.IdleWait(outputRead.get(), idle.Next());
-    }
-    platform.PumpMessages();
-  } while (stream.finValue().empty() && lastResult);
-
-  outputRead.reset();
-  return stream.finValue();
+    case ReadResult::ReadFailed:
+      break;
+  }
+  return Text();
 }
 
 }  // namespace vorlen

@@ -27,17 +27,7 @@ bool Contains(const std::string& haystack, const std::string& needle) {
   return haystack.find(needle) != std::string::npos;
 }
 
-class Process : public ::testing::Test {
- protected:
-  void SetUp() override {
-    if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
-    UseScriptConverter(job);
-    job.events().Connect(sink);
-  }
-  Vorlen job;
-  std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
-  AlertCatcher catcher;
-};
+using Process = ScriptedJob<AlertCatcher>;
 
 TEST_F(Process, ConverterSeesItsCommandLineAndOnePipe) {
   const std::string record = TempPath("record.txt");
@@ -190,7 +180,7 @@ TEST_F(Process, NestedConvertFromAMessageHandler) {
                                                  {u"inf", u"out", u"second"}}));
   EXPECT_FALSE(Contains(ReadAll(outerRecord), "arg=html\n"));
   EXPECT_TRUE(Contains(ReadAll(innerRecord), "arg=-i\narg=html\n"));
-  EXPECT_TRUE(catcher.alerts.empty());
+  EXPECT_TRUE(platform.alerts.empty());
   std::filesystem::remove(outerRecord);
   std::filesystem::remove(innerRecord);
 }
@@ -202,7 +192,7 @@ TEST_F(Process, ManyRunsThroughEveryWayOutLeaveNothingOpen) {
     EXPECT_EQ(job.Convert(Scenario("x=0")), 0);
     EXPECT_EQ(job.Convert(Scenario("o=fin|nope\\r\\n")), 0);
     EXPECT_THROW(job.Convert(Scenario("o=ab\\r\\n")), VorlenError);
-    Vorlen missing;
+    Vorlen missing(platform);
     missing.settings().SetVorlenPath(u"no-such-vorlen-program");
     EXPECT_EQ(missing.Convert(u"in.xml"), 0);
   };
@@ -211,7 +201,7 @@ TEST_F(Process, ManyRunsThroughEveryWayOutLeaveNothingOpen) {
   const int rounds = 5;
   for (int i = 0; i < rounds; ++i) round();
   EXPECT_LE(OpenHandleCount(), before);
-  EXPECT_EQ(catcher.alerts.size(), static_cast<std::size_t>(3 * (rounds + 1)));
+  EXPECT_EQ(platform.alerts.size(), static_cast<std::size_t>(3 * (rounds + 1)));
 }
 
 // A program path of which no leading part names a file starts nothing, not
@@ -231,14 +221,14 @@ TEST_F(Process, OnlyTheFileThatThePathNamesStarts) {
   job.settings().SetVorlenPath(missing);
   EXPECT_EQ(job.Convert(xml), 0);
   EXPECT_EQ(ReadAll(record), "") << "the planted program ran";
-  ASSERT_EQ(catcher.alerts.size(), 1u);
-  EXPECT_EQ(catcher.alerts[0].text, kStartFailurePrompt + missing + u" --server \"" + xml + u"\"");
+  ASSERT_EQ(platform.alerts.size(), 1u);
+  EXPECT_EQ(platform.alerts[0].text, kStartFailurePrompt + missing + u" --server \"" + xml + u"\"");
 
   job.settings().SetVorlenPath(FromUtf8((dir / "My Tools" / ("conv" + suffix)).string()) +
                                u" --opt");
   EXPECT_EQ(job.Convert(xml), 1);
   EXPECT_TRUE(Contains(ReadAll(record), "arg=--opt\narg=--server\n")) << ReadAll(record);
-  EXPECT_EQ(catcher.alerts.size(), 1u);
+  EXPECT_EQ(platform.alerts.size(), 1u);
   std::filesystem::remove_all(dir);
   std::filesystem::remove(record);
 }
@@ -285,14 +275,14 @@ TEST_F(Process, StandInConverterEndToEnd) {
   EXPECT_EQ(job.Convert(FromUtf8(HostPath(sample)), FromUtf8(pdf)), 1);
   EXPECT_EQ(ReadAll(pdf).substr(0, 5), "%PDF-");
   EXPECT_FALSE(sink->events.empty());
-  EXPECT_TRUE(catcher.alerts.empty());
+  EXPECT_TRUE(platform.alerts.empty());
   // A broken document: the converter's own verdict, with its diagnostics.
   sink->events.clear();
   const std::string bad = std::string(VORLEN_SOURCE_DIR) + "/tests/data/malformed.xml";
   job.settings().SetHTML(0);
   EXPECT_EQ(job.Convert(FromUtf8(HostPath(bad)), FromUtf8(pdf + ".bad")), 0);
   EXPECT_FALSE(sink->events.empty());
-  EXPECT_TRUE(catcher.alerts.empty());
+  EXPECT_TRUE(platform.alerts.empty());
   std::filesystem::remove(pdf);
 }
 

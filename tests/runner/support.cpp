@@ -12,27 +12,27 @@ std::string ReadAll(const std::string& path) {
   return s.str();
 }
 
-bool CountingPlatform::CreatePipe(RawHandle& readEnd, RawHandle& writeEnd,
-                                  PipeDirection direction) {
-  if (++pipes_ == failPipeNumber) return false;
-  if (!real().CreatePipe(readEnd, writeEnd, direction)) return false;
-  for (RawHandle h : {readEnd, writeEnd}) {
-    open.insert(h);
-    created.push_back(h);
+Pipe CountingPlatform::CreatePipe(PipeDirection direction) {
+  if (++pipes_ == failPipeNumber) return {};
+  Pipe pipe = ForwardingPlatform::CreatePipe(direction);
+  if (!pipe) return pipe;
+  for (const OwnedHandle* end : {&pipe.read, &pipe.write}) {
+    open.insert((*end)->handle);
+    created.push_back((*end)->handle);
   }
-  return true;
+  return pipe;
 }
 
-bool CountingPlatform::Start(const Text& program, const Text& commandLine, RawHandle input,
-                             RawHandle output, StartedProcess& process, Text& asHanded) {
-  if (!real().Start(program, commandLine, input, output, process, asHanded)) return false;
-  ++started;
-  return true;
+Child CountingPlatform::Start(const Text& program, const Text& commandLine, RawHandle input,
+                              RawHandle output, Text& asHanded) {
+  Child child = ForwardingPlatform::Start(program, commandLine, input, output, asHanded);
+  started += child ? 1 : 0;
+  return child;
 }
 
-void CountingPlatform::Release(const StartedProcess& process) {
+void CountingPlatform::Release(RawHandle process, RawHandle thread) {
   ++released;
-  real().Release(process);
+  real().Release(process, thread);
 }
 
 bool CountingPlatform::Read(RawHandle readEnd, char* buffer, std::uint32_t size,

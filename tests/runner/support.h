@@ -2,6 +2,8 @@
 // What the runner's tests share: where the test programs lie, alerts caught
 // and dismissed, Message events recorded, and a platform that counts handles
 // and fails on request.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <ostream>
@@ -44,15 +46,15 @@ struct CaughtAlert {
   bool operator==(const CaughtAlert&) const = default;
 };
 
-// Catches every alert shown on this thread while it lives: the Windows boxes
-// through a thread-local hook that reads and dismisses them, the POSIX ones
-// through the platform's alert handler.
-class AlertCatcher {
+// The system platform, catching alerts while it lives: on Windows every box
+// shown on this thread, through a thread-local hook that reads and dismisses
+// it; on POSIX the alerts of the jobs that run on it.
+class AlertCatcher final : public ForwardingPlatform {
  public:
   AlertCatcher();
-  ~AlertCatcher();
-  AlertCatcher(const AlertCatcher&) = delete;
-  AlertCatcher& operator=(const AlertCatcher&) = delete;
+  ~AlertCatcher() override;
+  using Platform::Alert;
+  void Alert(const Text& prompt, AlertStyle style, const Text& logged) override;
   std::vector<CaughtAlert> alerts;
 
  private:
@@ -93,13 +95,13 @@ class CountingPlatform final : public ForwardingPlatform {
   std::vector<RawHandle> created, closed;
   int started = 0, released = 0;
 
-  bool CreatePipe(RawHandle& readEnd, RawHandle& writeEnd, PipeDirection direction) override;
+  Pipe CreatePipe(PipeDirection direction) override;
   bool MakePrivate(RawHandle handle) override {
     return ++privates_ != failPrivateNumber && real().MakePrivate(handle);
   }
-  bool Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
-             StartedProcess& process, Text& asHanded) override;
-  void Release(const StartedProcess& process) override;
+  Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
+              Text& asHanded) override;
+  void Release(RawHandle process, RawHandle thread) override;
   bool Read(RawHandle readEnd, char* buffer, std::uint32_t size, std::uint32_t& bytesRead) override;
   void Close(RawHandle handle) override;
   using Platform::Alert;
@@ -117,5 +119,23 @@ class CountingPlatform final : public ForwardingPlatform {
 void UseScriptConverter(Vorlen& job);
 // The xmlPath argument that makes the scripted converter play `steps`.
 Text Scenario(const std::string& steps);
+
+// A job on a `P` (a platform that catches alerts) whose converter is the
+// scripted one, with its Message events recorded; skipped without that
+// converter.
+template <class P>
+class ScriptedJob : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
+    UseScriptConverter(job);
+    job.events().Connect(sink);
+  }
+  std::int32_t Play(const std::string& steps) { return job.Convert(Scenario(steps)); }
+
+  P platform;
+  Vorlen job{platform};
+  std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
+};
 
 }  // namespace vorlen::test

@@ -47,18 +47,13 @@ InheritablePipe::~InheritablePipe() {
   }
 }
 
-struct AlertCatcher::Hook {
-  AlertHandler previous;
-};
+struct AlertCatcher::Hook {};
 
-AlertCatcher::AlertCatcher() : hook_(std::make_unique<Hook>()) {
-  hook_->previous = SetAlertHandler([this](const Text& prompt, AlertStyle style) {
-    alerts.push_back({prompt, style});
-  });
-}
+AlertCatcher::AlertCatcher() = default;
+AlertCatcher::~AlertCatcher() = default;
 
-AlertCatcher::~AlertCatcher() {
-  SetAlertHandler(std::move(hook_->previous));
+void AlertCatcher::Alert(const Text& prompt, AlertStyle style, const Text&) {
+  alerts.push_back({prompt, style});
 }
 
 }  // namespace vorlen::test

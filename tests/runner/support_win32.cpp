@@ -123,4 +123,8 @@ AlertCatcher::~AlertCatcher() {
   tAlerts = hook_->previous;
 }
 
+void AlertCatcher::Alert(const Text& prompt, AlertStyle style, const Text& logged) {
+  ForwardingPlatform::Alert(prompt, style, logged);  // a box, caught by the hook
+}
+
 }  // namespace vorlen::test

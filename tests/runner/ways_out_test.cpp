@@ -21,26 +21,16 @@ namespace {
 const CaughtAlert kRetV{u"retV = 0", AlertStyle::Plain};
 const CaughtAlert kUnknownFin{u"unknown Fin value!", AlertStyle::Critical};
 
-class WaysOut : public ::testing::Test {
+class WaysOut : public ScriptedJob<AlertCatcher> {
  protected:
-  void SetUp() override {
-    if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
-    UseScriptConverter(job);
-    job.events().Connect(sink);
-  }
-  std::int32_t Play(const std::string& steps) { return job.Convert(Scenario(steps)); }
   std::vector<Event>& events() { return sink->events; }
-
-  Vorlen job;
-  std::shared_ptr<RecordingSink> sink = std::make_shared<RecordingSink>();
-  AlertCatcher catcher;
 };
 
 TEST_F(WaysOut, SuccessAndFailureFinValues) {
   EXPECT_EQ(Play("o=msg|wrn|a.html:3|bad|thing\\r\\n;o=fin|success\\r\\n"), 1);
   EXPECT_EQ(events(), (std::vector<Event>{{u"wrn", u"a.html:3", u"bad|thing"}}));
   EXPECT_EQ(Play("o=fin|failure\\r\\n"), 0);
-  EXPECT_TRUE(catcher.alerts.empty());
+  EXPECT_TRUE(platform.alerts.empty());
 }
 
 TEST_F(WaysOut, LinesSplitAcrossReads) {
@@ -54,7 +44,7 @@ TEST_F(WaysOut, LinesSplitAcrossReads) {
                                           {u"inf", u"x", u"one"},
                                           {u"inf", u"x", u"two"},
                                           {u"inf", u"long", FromUtf8(longText)}}));
-  EXPECT_TRUE(catcher.alerts.empty());
+  EXPECT_TRUE(platform.alerts.empty());
 }
 
 TEST_F(WaysOut, EveryLineOfTheDataCountsAndLaterReadsDoNot) {
@@ -84,7 +74,7 @@ TEST_F(WaysOut, SilenceNulBytesAndSplitCharacters) {
   ASSERT_EQ(events().size(), 2u);
   EXPECT_EQ(events()[0].text, Text(u"a\0b", 3));
   EXPECT_EQ(events()[1].text, expected);
-  EXPECT_TRUE(catcher.alerts.empty());
+  EXPECT_TRUE(platform.alerts.empty());
 }
 
 TEST_F(WaysOut, ConverterEndingWithoutFinLine) {
@@ -94,14 +84,14 @@ TEST_F(WaysOut, ConverterEndingWithoutFinLine) {
   // Silent first: the end of the output ends the wait that is under way.
   EXPECT_EQ(Play("s=300;x=0"), 0);
   EXPECT_EQ(events(), (std::vector<Event>{{u"inf", u"l", u"1"}}));
-  EXPECT_EQ(catcher.alerts, (std::vector<CaughtAlert>{kRetV, kRetV, kRetV}));
+  EXPECT_EQ(platform.alerts, (std::vector<CaughtAlert>{kRetV, kRetV, kRetV}));
 }
 
 TEST_F(WaysOut, UnknownFinValues) {
   EXPECT_EQ(Play("o=fin|Success\\r\\n"), 0);
   EXPECT_EQ(Play("o=fin|success \\r\\n"), 0);
   EXPECT_EQ(Play("o=fin|failure\\r\\r\\n"), 0);
-  EXPECT_EQ(catcher.alerts, (std::vector<CaughtAlert>{kUnknownFin, kUnknownFin, kUnknownFin}));
+  EXPECT_EQ(platform.alerts, (std::vector<CaughtAlert>{kUnknownFin, kUnknownFin, kUnknownFin}));
 }
 
 TEST_F(WaysOut, StartFailureQuotesTheCommandLineAsHanded) {
@@ -115,8 +105,9 @@ TEST_F(WaysOut, StartFailureQuotesTheCommandLineAsHanded) {
   const Text handed = u"in\u4E00.xml";
 #endif
   const Text prefix = u"Could not start the vorlen.exe program: ";
-  EXPECT_EQ(catcher.alerts, (std::vector<CaughtAlert>{
-                                {prefix + u"no-such-vorlen-program --server \"in.xml\" \"out.pdf\"",
+  EXPECT_EQ(
+      platform.alerts,
+      (std::vector<CaughtAlert>{{prefix + u"no-such-vorlen-program --server \"in.xml\" \"out.pdf\"",
                                  AlertStyle::Critical},
                                 {prefix + u"no-such-vorlen-program --server \"" + handed + u"\"",
                                  AlertStyle::Critical}}));
@@ -126,7 +117,7 @@ TEST_F(WaysOut, StartFailureQuotesTheCommandLineAsHanded) {
 TEST_F(WaysOut, MalformedMessageLineAlertsAndGoesOn) {
   EXPECT_EQ(Play("o=msg|abcd\\r\\nmsg|inf|l|after\\r\\nfin|success\\r\\n"), 1);
   EXPECT_EQ(
-      catcher.alerts,
+      platform.alerts,
       (std::vector<CaughtAlert>{{u"Incorrect Error Format From Vorlen", AlertStyle::Critical}}));
   EXPECT_EQ(events(), (std::vector<Event>{{u"inf", u"l", u"after"}}));
 }
@@ -139,7 +130,7 @@ TEST_F(WaysOut, ShortLineRaisesErrorFive) {
     EXPECT_EQ(error.number(), 5);
   }
   EXPECT_EQ(events(), (std::vector<Event>{{u"inf", u"l", u"before"}}));
-  EXPECT_TRUE(catcher.alerts.empty());
+  EXPECT_TRUE(platform.alerts.empty());
 }
 
 }  // namespace

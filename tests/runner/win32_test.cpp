@@ -49,11 +49,13 @@ TEST(Win32Messages, TimerRunsANestedConversionDuringASilentConverter) {
 TEST(Win32Wait, OutputPipeKeepsItsBytesAndLeavesNothingOpen) {
   Platform& platform = SystemPlatform();
   const auto once = [&](int i) {
-    RawHandle r = 0, w = 0;
-    ASSERT_TRUE(platform.CreatePipe(r, w, PipeDirection::FromChild));
+    Pipe pipe = platform.CreatePipe(PipeDirection::FromChild);
+    ASSERT_TRUE(pipe);
+    const RawHandle r = pipe.read->handle;
     EXPECT_EQ(platform.OutputWaitRoute(r), WaitRoute::ZeroByteRead);
     DWORD written = 0;
-    ASSERT_TRUE(WriteFile(reinterpret_cast<HANDLE>(w), "ab\r\n", 4, &written, nullptr));
+    ASSERT_TRUE(
+        WriteFile(reinterpret_cast<HANDLE>(pipe.write->handle), "ab\r\n", 4, &written, nullptr));
     platform.IdleWait(r, 1000);
     std::uint32_t available = 0, read = 0;
     ASSERT_TRUE(platform.Peek(r, available));
@@ -64,24 +66,20 @@ TEST(Win32Wait, OutputPipeKeepsItsBytesAndLeavesNothingOpen) {
     if (i % 2 == 0) {
       platform.IdleWait(r, 50);  // the read is pending again when the pipe closes
     } else {
-      platform.Close(w);
-      w = 0;
+      pipe.write.reset();
       platform.IdleWait(r, 1000);
       EXPECT_FALSE(platform.Peek(r, available)) << "no writer, nothing left";
     }
-    if (w != 0) platform.Close(w);
-    platform.Close(r);
   };
   once(0);  // first use sets up what the system keeps for good
   const long before = OpenHandleCount();
   for (int i = 1; i <= 10; ++i) once(i);
   EXPECT_LE(OpenHandleCount(), before);
 
-  RawHandle r = 0, w = 0;
-  ASSERT_TRUE(platform.CreatePipe(r, w, PipeDirection::ToChild));
-  EXPECT_EQ(platform.OutputWaitRoute(r), WaitRoute::Timed) << "an anonymous pipe";
-  platform.Close(r);
-  platform.Close(w);
+  const Pipe anonymous = platform.CreatePipe(PipeDirection::ToChild);
+  ASSERT_TRUE(anonymous);
+  EXPECT_EQ(platform.OutputWaitRoute(anonymous.read->handle), WaitRoute::Timed)
+      << "an anonymous pipe";
 }
 
 TEST(Win32Start, ACommandLineLongerThanTheSystemTakesStartsNothing) {
