@@ -10,8 +10,8 @@
 #include <array>
 #include <vector>
 
-#include "component/counted_lifetime.h"
 #include "component/com_ptr.h"
+#include "component/counted_lifetime.h"
 
 namespace vorlen::com {
 
