@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 #include <mutex>
-#include <shared_mutex>
+#include <shared_mutex>  // std::shared_lock
 
 #include "VorlenCOM.h"
 #include "component/boundary.h"
@@ -12,33 +12,48 @@
 namespace vorlen::com {
 namespace {
 
-std::shared_mutex lock;  // shared to read the cache, exclusive to change it
+// The system's slim reader/writer lock, for the standard guards: shared to
+// read the cache, exclusive to change it. It needs no setting up, so two
+// threads that first meet it at once (as the first objects of two apartments
+// do) share one lock. The MinGW runtime's std::shared_mutex is set up on its
+// first use: under load, two such threads were seen each loading their own
+// information.
+class SlimLock {
+ public:
+  void lock() { AcquireSRWLockExclusive(&srw_); }
+  void unlock() { ReleaseSRWLockExclusive(&srw_); }
+  void lock_shared() { AcquireSRWLockShared(&srw_); }
+  void unlock_shared() { ReleaseSRWLockShared(&srw_); }
 
-// The cache outlives the runtime's destructors on purpose: at process exit,
-// with the other threads gone and perhaps holding the system's locks,
-// releasing COM objects could hang. Drop lets it go while that is safe.
-std::shared_ptr<const TypeInformation>& Cache() {
-  static auto* const cache = std::make_unique<std::shared_ptr<const TypeInformation>>().release();
-  return *cache;
-}
+ private:
+  SRWLOCK srw_ = SRWLOCK_INIT;
+};
+SlimLock lock;
+
+// Made when the module loads, before any thread can ask, and never destroyed:
+// at process exit, with the other threads gone and perhaps holding the
+// system's locks, releasing COM objects could hang. Drop lets it go while that
+// is safe.
+std::shared_ptr<const TypeInformation>& cache =
+    *std::make_unique<std::shared_ptr<const TypeInformation>>().release();
 
 }  // namespace
 
 HRESULT TypeInformation::Shared(std::shared_ptr<const TypeInformation>& information) {
   {
     const std::shared_lock reading(lock);
-    information = Cache();
+    information = cache;
   }
   if (information) return S_OK;
   const std::unique_lock writing(lock);
-  if (!Cache()) {
+  if (!cache) {
     std::shared_ptr<TypeInformation> fresh;
     HRESULT hr = AtBoundary([&] { fresh = std::make_shared<TypeInformation>(); });
     if (SUCCEEDED(hr)) hr = fresh->Load();
     if (FAILED(hr)) return hr;
-    Cache() = std::move(fresh);
+    cache = std::move(fresh);
   }
-  information = Cache();
+  information = cache;
   return S_OK;
 }
 
@@ -46,7 +61,7 @@ void TypeInformation::Drop() {
   std::shared_ptr<const TypeInformation> gone;
   {
     const std::unique_lock writing(lock);
-    gone = std::move(Cache());
+    gone = std::move(cache);
   }
   // Released here, outside the lock.
 }
