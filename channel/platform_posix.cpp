@@ -94,7 +94,7 @@ class Reaper {
   }
 
  private:
-  struct Child {
+  struct Pending {
     pid_t pid;
     int descriptor;  // -1: none
   };
@@ -106,7 +106,7 @@ class Reaper {
 #endif
   }
   // True when the child is gone: reaped now, or earlier by someone else.
-  static bool Reaped(const Child& child) {
+  static bool Reaped(const Pending& child) {
 #ifdef __linux__
     if (child.descriptor >= 0) {
       constexpr auto kByDescriptor = static_cast<idtype_t>(3);  // P_PIDFD, Linux 5.4
@@ -132,7 +132,7 @@ class Reaper {
   }
 
   std::mutex mutex_;
-  std::vector<Child> pending_;
+  std::vector<Pending> pending_;
 };
 
 // The start where the C library cannot close the child's other descriptors

@@ -30,11 +30,10 @@ namespace vorlen::com {
 #define VORLEN_COM_NONE(Setter, ...) VORLEN_COM_METHOD(Setter, , )
 #define VORLEN_COM_RECORD(Setter, ...)                                                             \
   VORLEN_COM_METHOD(Setter, VORLEN_ENCRYPTION(VORLEN_COM_SHORT, VORLEN_COM_BSTR, VORLEN_COM_BOOL), \
-                    VORLEN_ENCRYPTION(VORLEN_COM_SAME, ToText, VORLEN_COM_SAME))
+                    VORLEN_ENCRYPTION(VORLEN_SAME, ToText, VORLEN_SAME))
 #define VORLEN_COM_SHORT(name) short name
 #define VORLEN_COM_BSTR(name) BSTR name
 #define VORLEN_COM_BOOL(name) VARIANT_BOOL name
-#define VORLEN_COM_SAME(name) name
 
 class VorlenObject final
     : public ComClass<VorlenObject, CountedLifetime, _Vorlen, IConnectionPointContainer,

@@ -151,7 +151,7 @@ void CheckForNul(const Settings& s, const Text& xmlPath, const Text& pdfPath) {
 }
 
 Text BuildCommandLine(const Settings& s, const Text& xmlPath, const Text& pdfPath) {
-  return Line(s, FindProgram(s.exePath).fragment, s.encryptArgs, xmlPath, pdfPath);
+  return BuildCommand(s, xmlPath, pdfPath).line;
 }
 
 ConverterCommand BuildCommand(const Settings& s, const Text& xmlPath, const Text& pdfPath) {

@@ -38,5 +38,6 @@
   NUMBER(keyBits), TEXT(userPassword), TEXT(ownerPassword), FLAG(disallowPrint), \
       FLAG(disallowModify), FLAG(disallowCopy), FLAG(disallowAnnotate)
 
-// For a kind that a layer leaves out.
+// For a kind that a layer leaves out, and for a parameter it passes on as it is.
 #define VORLEN_SKIP(...)
+#define VORLEN_SAME(name) name
