@@ -229,7 +229,7 @@ TEST_F(Process, OnlyTheFileThatThePathNamesStarts) {
   EXPECT_EQ(job.Convert(xml), 1);
   EXPECT_TRUE(Contains(ReadAll(record), "arg=--opt\narg=--server\n")) << ReadAll(record);
   EXPECT_EQ(platform.alerts.size(), 1u);
-  std::filesystem::remove_all(dir);
+  RemoveFolder(dir.string());
   std::filesystem::remove(record);
 }
 

@@ -1,7 +1,11 @@
 #include "tests/runner/support.h"
 
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <system_error>
+#include <thread>
 
 namespace vorlen::test {
 
@@ -10,6 +14,16 @@ std::string ReadAll(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+void RemoveFolder(const std::string& path) {
+  std::error_code error;
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    std::filesystem::remove_all(path, error);
+    if (!error) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50 * attempt));
+  }
+  ADD_FAILURE() << "cannot remove " << path << ": " << error.message();
 }
 
 Pipe CountingPlatform::CreatePipe(PipeDirection direction) {

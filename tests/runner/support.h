@@ -24,6 +24,10 @@ std::string TempPath(const std::string& name);
 // A path of the host's file system as this system's programs spell it.
 std::string HostPath(const std::string& path);
 std::string ReadAll(const std::string& path);
+// Removes a test's folder. A converter is never waited for, so the one that
+// ran from it may still be ending and holding its file (Windows refuses the
+// removal until then): a few tries, a second apart at most.
+void RemoveFolder(const std::string& path);
 // Handles (Windows) or descriptors (POSIX) the process holds open, but for
 // those that name started converters (POSIX).
 long OpenHandleCount();

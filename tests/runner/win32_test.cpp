@@ -191,7 +191,7 @@ TEST(Win32Start, BatchConverterGetsNoCommandOrVariableThroughAValue) {
   EXPECT_EQ(job.Convert(u"in & out.xml", u"o(1).pdf"), 1);
   EXPECT_EQ(ReadAll((dir / "args.txt").string()), "--server \"in & out.xml\" \"o(1).pdf\" \r\n");
   EXPECT_FALSE(std::filesystem::exists(pwned));
-  std::filesystem::remove_all(dir);
+  RemoveFolder(dir.string());
 }
 
 }  // namespace
