@@ -29,5 +29,11 @@ export DEBIAN_FRONTEND=noninteractive
 if [ $runs32 = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
-apt-get update -qq
+# A mirror in the middle of a sync fails one index or another for a while;
+# what the other indexes list still installs, so a last failure only warns.
+for try in 1 2 3; do
+  apt-get update -qq && break
+  [ $try = 3 ] && echo "setup: some package indexes could not be read; installing from the rest" >&2
+  sleep 10
+done
 apt-get install -y -qq "${missing[@]}" >/dev/null
