@@ -40,7 +40,12 @@ test: setup build dist
 bench: build-linux
 	@$(BUILD)/linux/bin/protocol_bench
 
-demo: setup build-linux build-win64
+# Only the programs the demo runs (the vorlen_demo target of each tree), in
+# the trees `make build` configures the same way, so a later `make test`
+# builds the rest and nothing twice.
+demo: setup $(BUILD)/linux/Makefile $(BUILD)/win64/Makefile
+	cmake --build $(BUILD)/linux -j$(JOBS) --target vorlen_demo
+	cmake --build $(BUILD)/win64 -j$(JOBS) --target vorlen_demo
 	@bash examples/demo-com.sh $(BUILD)
 
 fuzz: setup
