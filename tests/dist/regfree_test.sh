@@ -65,7 +65,8 @@ for arch in "${arches[@]}"; do
       pdf=$work/$arch-$layout-${program%.exe}.pdf
       convert $program "$pdf"
       code=$?
-      [ $code = 0 ] && [ -s "$pdf" ] || fail "$arch, VORLEN.dll in the application's $layout: $program: exit $code"
+      [ $code = 0 ] && [ -s "$pdf" ] ||
+        fail "$arch, VORLEN.dll in the application's $layout: $program: exit $code"
     done
   done
 done
