@@ -6,7 +6,7 @@
 set -eu
 packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
   binutils-mingw-w64-x86-64 wine64 libwine-dev googletest libgtest-dev libbenchmark-dev poppler-utils
-  clang-format wixl msitools osslsigncode openssl zip)
+  clang-format wixl msitools osslsigncode openssl zip libxml2-utils)
 if [ "${VORLEN_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
 runs32=0
 if [ "${VORLEN_NO_32BIT:-0}" != 1 ]; then

@@ -13,7 +13,16 @@ namespace {
 
 constexpr Bitness kOwnBitness = sizeof(void*) == 8 ? Bitness::x64 : Bitness::x86;
 
-// An open key below HKEY_CLASSES_ROOT, closed with its owner.
+// Registering writes the machine's classes, HKEY_LOCAL_MACHINE\Software\Classes,
+// named as such, as the installer's per-machine rows do. Through the merged
+// HKEY_CLASSES_ROOT a value goes to HKEY_CURRENT_USER\Software\Classes
+// wherever that key already exists there ("HKEY_CLASSES_ROOT Key"), where
+// services, web servers and other users never see it, and a merged read can
+// take a stale per-user copy for the machine's. The per-user branch is
+// neither written nor removed.
+constexpr wchar_t kClasses[] = L"Software\\Classes\\";
+
+// An open key below the machine's classes, closed with its owner.
 class RegistryKey {
  public:
   RegistryKey() = default;
@@ -24,11 +33,11 @@ class RegistryKey {
   }
 
   LONG Create(const std::wstring& key) {
-    return RegCreateKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, 0,
+    return RegCreateKeyExW(HKEY_LOCAL_MACHINE, (kClasses + key).c_str(), 0, nullptr, 0,
                            KEY_SET_VALUE | KEY_QUERY_VALUE, nullptr, &handle_, nullptr);
   }
   LONG Open(const std::wstring& key, REGSAM access) {
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, access, &handle_);
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, (kClasses + key).c_str(), 0, access, &handle_);
   }
   HKEY get() const { return handle_; }
 
@@ -87,7 +96,7 @@ HRESULT RemoveIfEmpty(const std::wstring& name) {
     }
   }
   if (subkeys != 0 || values != 0) return S_OK;
-  const LONG status = RegDeleteKeyW(HKEY_CLASSES_ROOT, name.c_str());
+  const LONG status = RegDeleteKeyW(HKEY_LOCAL_MACHINE, (kClasses + name).c_str());
   return status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND ? S_OK
                                                                    : HRESULT_FROM_WIN32(status);
 }

@@ -1,8 +1,9 @@
 #pragma once
-// Every registry value that registering the component writes under
-// HKEY_CLASSES_ROOT, as one table. DllRegisterServer writes it, and the
-// installer's rows are generated from it at build time, so the two cannot
-// differ. Plain text only: the table is also compiled into a host tool.
+// Every registry value that registering the component writes under the
+// machine's classes (HKEY_LOCAL_MACHINE\Software\Classes), as one table.
+// DllRegisterServer writes it, and the installer's rows are generated from it
+// at build time, so the two cannot differ. Plain text only: the table is also
+// compiled into a host tool.
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ enum class Bitness { x86, x64 };
 struct RegistryRow {
   // What the value holds: fixed text, or where the module was found.
   enum class Data { Text, ModulePath, ModuleFolder };
-  std::string key;   // below HKEY_CLASSES_ROOT
+  std::string key;   // below HKEY_LOCAL_MACHINE\Software\Classes
   std::string name;  // empty for the key's default value
   Data data = Data::Text;
   std::string text;  // the value of a Text row

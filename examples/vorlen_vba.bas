@@ -13,7 +13,8 @@ End Sub
 
 Public Sub ConvertSample()
   Set conv = New VorlenCOM.Vorlen
-  conv.SetVorlenPath "C:\Program Files\Vorlen\vorlen.exe"
+  ' Where the installer puts the converter (either bitness serves either Office).
+  conv.SetVorlenPath "C:\Program Files (x86)\VORLEN\converter\vorlen.exe"
   conv.AddStyleSheet "C:\docs\sample.css"
   conv.SetHTML True
   conv.SetEncryptInfo 128, "", "owner-secret", True, False, False, False

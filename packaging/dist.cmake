@@ -4,8 +4,12 @@
 # (packaging/sign.sh); everything that lands in an archive is dated
 # SOURCE_DATE_EPOCH, so that two checkouts of one commit give the same bytes.
 include(${CMAKE_CURRENT_LIST_DIR}/reproducible.cmake)
+# The programs as the archives name them, and where each tree builds them:
+# the zip's vorlen-convert.exe is the build whose embedded manifest depends on
+# the assembly VORLEN, which VORLEN.dll carries as its own resource.
 set(programs VORLEN.dll vorlen.exe vorlen-convert.exe)
-foreach(file ${programs} VORLEN.manifest)
+set(built VORLEN.dll vorlen.exe registration-free/vorlen-convert.exe)
+foreach(file ${built})
   if(NOT EXISTS ${WIN32_BIN}/${file})
     message(FATAL_ERROR "${WIN32_BIN}/${file} is missing: build the win32 tree (make build-win32) or set VORLEN_WIN32_TREE")
   endif()
@@ -46,13 +50,13 @@ foreach(arch x86 x64)
     set(objcopy ${OBJCOPY64})
   endif()
   file(MAKE_DIRECTORY ${release}/${arch} ${STAGE}/symbols/${arch})
-  foreach(program ${programs})
+  foreach(program path IN ZIP_LISTS programs built)
     set(debug ${STAGE}/symbols/${arch}/${program}.debug)
     execute_process(
-      COMMAND ${objcopy} --only-keep-debug ${bin}/${program} ${debug}
+      COMMAND ${objcopy} --only-keep-debug ${bin}/${path} ${debug}
       COMMAND_ERROR_IS_FATAL ANY)
     execute_process(
-      COMMAND ${objcopy} --strip-all --add-gnu-debuglink=${program}.debug ${bin}/${program}
+      COMMAND ${objcopy} --strip-all --add-gnu-debuglink=${program}.debug ${bin}/${path}
               ${release}/${arch}/${program}
       WORKING_DIRECTORY ${STAGE}/symbols/${arch} COMMAND_ERROR_IS_FATAL ANY)
     list(APPEND signed ${release}/${arch}/${program})
@@ -65,16 +69,11 @@ endif()
 
 # The MSI: wixl takes only relative Source paths, so it runs in its folder.
 set(msi ${STAGE}/msi)
+# The zip's folders hold the programs alone: no loose manifest, the DLL's and
+# vorlen-convert.exe's are inside them.
 foreach(arch x86 x64)
-  set(bin ${WIN32_BIN})
-  if(arch STREQUAL x64)
-    set(bin ${WIN64_BIN})
-  endif()
   file(COPY ${release}/${arch}/VORLEN.dll ${release}/${arch}/vorlen.exe DESTINATION ${msi}/${arch})
   file(COPY ${release}/${arch}/ DESTINATION ${STAGE}/zip/${arch})
-  file(COPY ${bin}/VORLEN.manifest DESTINATION ${STAGE}/zip/${arch})
-  configure_file(${SOURCE}/packaging/vorlen-convert.exe.manifest
-    ${STAGE}/zip/${arch}/vorlen-convert.exe.manifest @ONLY)
 endforeach()
 file(COPY ${SOURCE}/README.md ${SOURCE}/CHANGELOG.md DESTINATION ${msi})
 file(COPY ${examples} DESTINATION ${msi}/examples)

@@ -57,6 +57,8 @@ std::string Rows(Bitness bitness, const std::string& indent) {
     std::string value = Xml(row.text);
     if (row.data == RegistryRow::Data::ModulePath) value = "[#VORLEN_" + view + ".dll]";
     if (row.data == RegistryRow::Data::ModuleFolder) value = "[INSTALLDIR_" + view + "]";
+    // HKCR in a per-machine package writes HKLM\Software\Classes (the
+    // Registry table's msidbRegistryRootClassesRoot), as DllRegisterServer does.
     out << indent << "<RegistryValue Root=\"HKCR\" Key=\"" << Xml(row.key) << "\"";
     if (!row.name.empty()) out << " Name=\"" << Xml(row.name) << "\"";
     out << " Type=\"string\" Value=\"" << value << "\" />\n";

@@ -1,6 +1,8 @@
 // Self-registration through Wine's own regsvr32: after registering, every key
 // of the class, the ProgID, the type library and both interfaces is present
-// and COM creates the class by its ProgID; after /u none of them is left.
+// in the machine's classes and COM creates the class by its ProgID; after /u
+// none of them is left. Nothing is written to or removed from the user's
+// classes, not even where a stale per-user copy of the class lies there.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -35,19 +37,25 @@ DWORD RunRegsvr32(const std::wstring& arguments) {
   return code;
 }
 
-bool KeyExists(const std::wstring& key) {
+// Keys below the machine's classes (HKEY_LOCAL_MACHINE) or the user's
+// (HKEY_CURRENT_USER), each read on its own rather than through the merged
+// HKEY_CLASSES_ROOT.
+const std::wstring kClasses = L"Software\\Classes\\";
+
+bool KeyExists(const std::wstring& key, HKEY root = HKEY_LOCAL_MACHINE) {
   HKEY handle = nullptr;
-  if (RegOpenKeyExW(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(root, (kClasses + key).c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) {
     return false;
   }
   RegCloseKey(handle);
   return true;
 }
 
-std::optional<std::wstring> Value(const std::wstring& key, const wchar_t* name = nullptr) {
+std::optional<std::wstring> Value(const std::wstring& key, const wchar_t* name = nullptr,
+                                  HKEY root = HKEY_LOCAL_MACHINE) {
   wchar_t data[1024] = {};
   DWORD size = sizeof data;
-  if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
+  if (RegGetValueW(root, (kClasses + key).c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) !=
       ERROR_SUCCESS) {
     return std::nullopt;
   }
@@ -126,6 +134,54 @@ TEST(Registration, RoundTripThroughRegsvr32) {
 
   ASSERT_EQ(RunRegsvr32(L"/u /s"), 0u);
   for (const auto& key : OwnKeys()) EXPECT_FALSE(KeyExists(key)) << Narrow(key) << " is left";
+}
+
+// A per-user copy of the class key, as an earlier per-user registration left
+// it, removed again when the test ends. On Windows a write through the merged
+// HKEY_CLASSES_ROOT would land in it; Wine's HKEY_CLASSES_ROOT is the
+// machine's classes alone, so there the test pins where the writes go.
+class StaleUserClass {
+ public:
+  StaleUserClass() {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, (kClasses + server).c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                    nullptr, &key, nullptr);
+    if (key) {
+      RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kPath), sizeof kPath);
+      RegCloseKey(key);
+    }
+  }
+  StaleUserClass(const StaleUserClass&) = delete;
+  StaleUserClass& operator=(const StaleUserClass&) = delete;
+  ~StaleUserClass() { RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + clsid).c_str()); }
+
+  static constexpr wchar_t kPath[] = L"C:\\earlier\\VORLEN.dll";
+  const std::wstring clsid = L"CLSID\\" + GuidText(CLSID_Vorlen);
+  const std::wstring server = clsid + L"\\InprocServer32";
+};
+
+TEST(Registration, WritesTheMachinesClassesOnly) {
+  ASSERT_EQ(RunRegsvr32(L"/u /s"), 0u);
+  const StaleUserClass stale;
+  ASSERT_EQ(Value(stale.server, nullptr, HKEY_CURRENT_USER), StaleUserClass::kPath);
+
+  ASSERT_EQ(RunRegsvr32(L"/s"), 0u);
+  const auto server = Value(stale.server);
+  ASSERT_TRUE(server) << "the machine's class has no InprocServer32";
+  EXPECT_EQ(FullPath(*server), FullPath(OwnDll()));
+  EXPECT_EQ(Value(stale.server, nullptr, HKEY_CURRENT_USER), StaleUserClass::kPath);
+  EXPECT_FALSE(Value(stale.server, L"ThreadingModel", HKEY_CURRENT_USER));
+  EXPECT_FALSE(KeyExists(stale.clsid + L"\\ProgID", HKEY_CURRENT_USER));
+  for (const auto& key : OwnKeys()) {
+    if (key != stale.clsid) {
+      EXPECT_FALSE(KeyExists(key, HKEY_CURRENT_USER)) << Narrow(key) << " is in the user's classes";
+    }
+  }
+
+  ASSERT_EQ(RunRegsvr32(L"/u /s"), 0u);
+  EXPECT_FALSE(KeyExists(stale.clsid)) << "the machine's class is left";
+  EXPECT_EQ(Value(stale.server, nullptr, HKEY_CURRENT_USER), StaleUserClass::kPath)
+      << "the per-user copy is not the module's to remove";
 }
 
 }  // namespace
