@@ -199,7 +199,8 @@ bool WatchedPipe::Open(HANDLE writeEnd) {
 
 // Random bytes written through `writeEnd` arrive here whole, and are taken
 // again, so that the converter's output starts clean. The write cannot wait:
-// they fit this pipe's buffer, and another process's pipe was refused before.
+// they fit this pipe's buffer, and a pipe that the system said another
+// process serves was refused before.
 bool WatchedPipe::Receives(HANDLE writeEnd) {
   unsigned char sent[kProbeBytes];
   char received[kProbeBytes];

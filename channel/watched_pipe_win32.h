@@ -3,10 +3,12 @@
 // waited on, so the pipe is a named one, under a random name, open to its
 // creator and SYSTEM only: its read end is opened for overlapped reads, its
 // write end is an ordinary synchronous handle for the child, checked to lead
-// into this process's own read end. A read of no bytes is kept pending on the read end; it
-// finishes, taking nothing, when bytes arrive or the last writer goes, and sets an event that a
-// wait for the thread's messages includes. Where such a read finishes at once on an empty pipe, the
-// pipe cannot be waited on this way (Wakes() is false) and the caller waits on a timer as before.
+// into this process's own read end. A read of no bytes is kept pending on the
+// read end; it finishes, taking nothing, when bytes arrive or the last writer
+// goes, and sets an event that a wait for the thread's messages includes.
+// Where such a read finishes at once on an empty pipe, the pipe cannot be
+// waited on this way (Wakes() is false) and the caller waits on a timer as
+// before.
 #include <windows.h>
 
 #include <memory>
