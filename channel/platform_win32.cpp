@@ -145,9 +145,11 @@ class Win32Platform final : public Platform {
     SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE r = nullptr;
     HANDLE w = nullptr;
-    const bool created = direction == PipeDirection::FromChild
-                             ? win32::WatchedPipe::Create(attributes, r, w)
-                             : ::CreatePipe(&r, &w, &attributes, 0) != FALSE;
+    // Where no named pipe of this process's own can be made, the output comes
+    // through an anonymous pipe, and the run waits on a timer instead.
+    const bool created =
+        (direction == PipeDirection::FromChild && win32::WatchedPipe::Create(attributes, r, w)) ||
+        ::CreatePipe(&r, &w, &attributes, 0) != FALSE;
     if (!created) return {};
     return {Own(AsRaw(r)), Own(AsRaw(w))};
   }

@@ -1,19 +1,24 @@
 #include "channel/watched_pipe_win32.h"
 
-#include <atomic>
-#include <cstdio>
+#include <bcrypt.h>
+#include <sddl.h>
+
+#include <cstring>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace vorlen::win32 {
 namespace {
 
 // What CreatePipe gives an anonymous pipe when asked for the default size.
 constexpr DWORD kDefaultBufferSize = 4096;
-// A name already taken, or a stranger who connected first, costs one more
-// name; more than a few in a row means something else is wrong.
-constexpr int kNameAttempts = 4;
+// The random bits of a pipe's name, and the bytes that show that the
+// converter's end leads into the run's own.
+constexpr ULONG kNameBytes = 16;
+constexpr DWORD kProbeBytes = 16;
 
 struct Registry {
   std::mutex mutex;
@@ -25,46 +30,127 @@ Registry& Watches() {
   return registry;
 }
 
+struct HandleCloser {
+  using pointer = HANDLE;
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+
+// CreateNamedPipe and CreateFile fail with INVALID_HANDLE_VALUE, not null.
+UniqueHandle Owning(HANDLE handle) {
+  return UniqueHandle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+struct LocalFreer {
+  void operator()(void* memory) const { LocalFree(memory); }
+};
+template <class T>
+using LocalMemory = std::unique_ptr<T, LocalFreer>;
+
+// BCRYPT_USE_SYSTEM_PREFERRED_RNG takes no algorithm handle ("The hAlgorithm
+// parameter must be NULL").
+bool RandomBytes(void* buffer, ULONG size) {
+  return BCRYPT_SUCCESS(
+      BCryptGenRandom(nullptr, static_cast<PUCHAR>(buffer), size, BCRYPT_USE_SYSTEM_PREFERRED_RNG));
+}
+
+// \\.\pipe\vorlen- and 128 random bits in hexadecimal: nobody can take the
+// name before this process does, so a name already taken means something is
+// wrong, not bad luck.
+bool RandomName(std::wstring& name) {
+  unsigned char bits[kNameBytes];
+  if (!RandomBytes(bits, sizeof bits)) return false;
+  name = L"\\\\.\\pipe\\vorlen-";
+  for (const unsigned char byte : bits) {
+    name += L"0123456789abcdef"[byte >> 4];
+    name += L"0123456789abcdef"[byte & 15];
+  }
+  return true;
+}
+
+// The user the calling thread acts for, as an SID string: the one it
+// impersonates, else the process's. OpenThreadToken fails with ERROR_NO_TOKEN
+// on a thread that impersonates nobody; OpenAsSelf checks the access against
+// the process, which a thread impersonating at identification level needs.
+LocalMemory<wchar_t> ActingUser() {
+  HANDLE opened = nullptr;
+  if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &opened) &&
+      (GetLastError() != ERROR_NO_TOKEN ||
+       !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened))) {
+    return {};
+  }
+  const UniqueHandle token(opened);
+  DWORD size = 0;
+  GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+  std::vector<unsigned char> user(size);
+  wchar_t* sid = nullptr;
+  if (size == 0 || !GetTokenInformation(token.get(), TokenUser, user.data(), size, &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid, &sid)) {
+    return {};
+  }
+  return LocalMemory<wchar_t>(sid);
+}
+
+// Full access for the acting user and SYSTEM, for nobody else, and nothing
+// inherited. Without it a named pipe's default DACL also grants read access to
+// Everyone and the anonymous account.
+LocalMemory<void> OwnerAndSystemOnly() {
+  const LocalMemory<wchar_t> user = ActingUser();
+  if (!user) return {};
+  const std::wstring dacl = L"D:P(A;;GA;;;" + std::wstring(user.get()) + L")(A;;GA;;;SY)";
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(dacl.c_str(), SDDL_REVISION_1,
+                                                            &descriptor, nullptr)) {
+    return {};
+  }
+  return LocalMemory<void>(descriptor);
+}
+
+// Whether another process serves the pipe that `writeEnd` leads into. Where
+// the system does not tell (its documentation names the server's handle only),
+// the bytes that follow decide.
+bool ServedElsewhere(HANDLE writeEnd) {
+  ULONG server = 0;
+  return GetNamedPipeServerProcessId(writeEnd, &server) && server != GetCurrentProcessId();
+}
+
 }  // namespace
 
+// A pipe that this process alone serves, or none: the caller then takes an
+// anonymous pipe and its timed waits.
 bool WatchedPipe::Create(const SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd, HANDLE& writeEnd) {
-  static std::atomic<unsigned long> serial{0};
-  SECURITY_ATTRIBUTES sa = attributes;
-  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "\\\\.\\pipe\\vorlen-%lu-%lu", GetCurrentProcessId(),
-                  ++serial);
-    // One instance, first of its name, local clients only: once this process
-    // has connected its own write end, nobody else can.
-    HANDLE server = CreateNamedPipeA(
-        name, PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
-        PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
-        kDefaultBufferSize, kDefaultBufferSize, 0, &sa);
-    if (server == INVALID_HANDLE_VALUE) {
-      if (GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_PIPE_BUSY) continue;
-      return false;
-    }
-    HANDLE client = CreateFileA(name, GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &sa, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (client == INVALID_HANDLE_VALUE) {
-      CloseHandle(server);
-      continue;
-    }
-    auto watch = std::make_unique<WatchedPipe>(server);
-    if (!watch->Open()) {
-      CloseHandle(client);
-      return false;
-    }
-    {
-      Registry& registry = Watches();
-      const std::lock_guard lock(registry.mutex);
-      registry.watches[server] = std::move(watch);
-    }
-    readEnd = server;
-    writeEnd = client;
-    return true;
+  std::wstring name;
+  const LocalMemory<void> descriptor = OwnerAndSystemOnly();
+  if (!descriptor || !RandomName(name)) return false;
+  SECURITY_ATTRIBUTES secured = attributes;
+  secured.lpSecurityDescriptor = descriptor.get();
+  // One instance, first of its name, local clients only: an existing pipe of
+  // the name refuses it (FILE_FLAG_FIRST_PIPE_INSTANCE: ERROR_ACCESS_DENIED),
+  // and once this process has connected its own write end, nobody else can.
+  UniqueHandle server = Owning(CreateNamedPipeW(
+      name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
+      kDefaultBufferSize, kDefaultBufferSize, 0, &secured));
+  if (!server) return false;
+  // Identification level only: should the end lead to another server after
+  // all, that server learns who connected but cannot act as this user.
+  UniqueHandle client = Owning(CreateFileW(
+      name.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, 0, &secured, OPEN_EXISTING,
+      FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+  // Wine 8 makes a first instance beside another process's pipe of the same
+  // open mode and connects a client to that pipe instead: whatever the
+  // converter wrote would go there, and that process's writes here.
+  if (!client || ServedElsewhere(client.get())) return false;
+  auto watch = std::make_unique<WatchedPipe>(server.release());
+  if (!watch->Open(client.get())) return false;
+  readEnd = watch->pipe_;
+  {
+    Registry& registry = Watches();
+    const std::lock_guard lock(registry.mutex);
+    registry.watches[readEnd] = std::move(watch);
   }
-  return false;
+  writeEnd = client.release();
+  return true;
 }
 
 WatchedPipe* WatchedPipe::Find(HANDLE readEnd) {
@@ -101,14 +187,31 @@ WatchedPipe::~WatchedPipe() {
   if (reading_ != nullptr) CloseHandle(reading_);
 }
 
-// The first read of no bytes, on a pipe that nobody has written to yet, tells
-// whether such reads wait here; kept pending, it is also the first wait.
-bool WatchedPipe::Open() {
+// The first read of no bytes, on a pipe that holds nothing yet, tells whether
+// such reads wait here; kept pending, it is also the first wait.
+bool WatchedPipe::Open(HANDLE writeEnd) {
   wake_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   reading_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (wake_ == nullptr || reading_ == nullptr) return false;
+  if (wake_ == nullptr || reading_ == nullptr || !Receives(writeEnd)) return false;
   wakes_ = Arm() == Armed::Pending;
   return true;
+}
+
+// Random bytes written through `writeEnd` arrive here whole, and are taken
+// again, so that the converter's output starts clean. The write cannot wait:
+// they fit this pipe's buffer, and a pipe that the system said another
+// process serves was refused before.
+bool WatchedPipe::Receives(HANDLE writeEnd) {
+  unsigned char sent[kProbeBytes];
+  char received[kProbeBytes];
+  DWORD written = 0;
+  DWORD available = 0;
+  DWORD read = 0;
+  return RandomBytes(sent, sizeof sent) &&
+         WriteFile(writeEnd, sent, sizeof sent, &written, nullptr) && written == sizeof sent &&
+         PeekNamedPipe(pipe_, nullptr, 0, nullptr, &available, nullptr) &&
+         available == sizeof sent && Read(received, sizeof received, read) &&
+         read == sizeof received && std::memcmp(sent, received, sizeof sent) == 0;
 }
 
 WatchedPipe::Armed WatchedPipe::Arm() {

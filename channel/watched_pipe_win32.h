@@ -1,12 +1,14 @@
 #pragma once
 // A pipe whose read end this process can wait on. An anonymous pipe cannot be
-// waited on, so the pipe is a uniquely named one: its read end is opened for
-// overlapped reads, its write end is an ordinary synchronous handle for the
-// child. A read of no bytes is kept pending on the read end; it finishes,
-// taking nothing, when bytes arrive or the last writer goes, and sets an event
-// that a wait for the thread's messages includes. Where such a read finishes at
-// once on an empty pipe, the pipe cannot be waited on this way (Wakes() is
-// false) and the caller waits on a timer as before.
+// waited on, so the pipe is a named one, under a random name, open to its
+// creator and SYSTEM only: its read end is opened for overlapped reads, its
+// write end is an ordinary synchronous handle for the child, checked to lead
+// into this process's own read end. A read of no bytes is kept pending on the
+// read end; it finishes, taking nothing, when bytes arrive or the last writer
+// goes, and sets an event that a wait for the thread's messages includes.
+// Where such a read finishes at once on an empty pipe, the pipe cannot be
+// waited on this way (Wakes() is false) and the caller waits on a timer as
+// before.
 #include <windows.h>
 
 #include <memory>
@@ -16,7 +18,9 @@ namespace vorlen::win32 {
 class WatchedPipe {
  public:
   // Creates the pipe with the system's default buffer size; both ends are
-  // inheritable when `attributes` says so. False when the system cannot.
+  // inheritable when `attributes` says so (its security descriptor is not
+  // used). False when the system cannot, or when the write end does not lead
+  // into this process's own read end: another process holds the name.
   static bool Create(const SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd, HANDLE& writeEnd);
   // The watch of `readEnd`, or null when it is no watched pipe's read end.
   // Only the thread that created the pipe uses the watch.
@@ -42,7 +46,8 @@ class WatchedPipe {
 
  private:
   enum class Armed { Pending, Ready, Failed };
-  bool Open();
+  bool Open(HANDLE writeEnd);
+  bool Receives(HANDLE writeEnd);
   Armed Arm();
   bool EndWaitingRead();
 
