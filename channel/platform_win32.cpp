@@ -19,7 +19,7 @@ namespace {
 // The records as the 32-bit component hands them over; the 64-bit build uses
 // its own sizes.
 static_assert(sizeof(void*) != 4 ||
-              (sizeof(SECURITY_ATTRIBUTES) == 12 && sizeof(STARTUPINFOA) == 68));
+              (sizeof(SECURITY_ATTRIBUTES) == 12 && sizeof(STARTUPINFOW) == 68));
 
 // The longest command line that the system takes, in UTF-16 code units with
 // its terminating zero ("The maximum length of this string is 32,767
@@ -171,8 +171,9 @@ class InheritableWhileLive {
     }
   }
   ~InheritableWhileLive() {
-    for (std::size_t i = 0; i < set_; ++i)
+    for (std::size_t i = 0; i < set_; ++i) {
       SetHandleInformation(handles_[i], HANDLE_FLAG_INHERIT, 0);
+    }
   }
   InheritableWhileLive(const InheritableWhileLive&) = delete;
   InheritableWhileLive& operator=(const InheritableWhileLive&) = delete;

@@ -231,13 +231,11 @@ class InheritanceWatch final : public ForwardingPlatform {
   std::vector<RawHandle> ends_;
 };
 
-TEST(Win32Start, ChildEndsAreInheritableOnlyDuringTheStart) {
-  if (ProgramBesideTests("runner_script_converter").empty()) GTEST_SKIP() << "no test converter";
-  InheritanceWatch platform;
-  Vorlen job(platform);
-  UseScriptConverter(job);
+using Win32Inheritance = ScriptedJob<InheritanceWatch>;
+
+TEST_F(Win32Inheritance, ChildEndsAreInheritableOnlyDuringTheStart) {
   const std::string record = TempPath("inherit.txt");
-  EXPECT_EQ(job.Convert(Scenario("r=" + record + ";o=fin|success\\r\\n")), 1);
+  EXPECT_EQ(Play("r=" + record + ";o=fin|success\\r\\n"), 1);
   const std::string seen = ReadAll(record);
   EXPECT_NE(seen.find("\npipes=2\nforeign-pipes=0\n"), std::string::npos) << seen;
   EXPECT_NE(seen.find("stdin=closed\n"), std::string::npos) << seen;
