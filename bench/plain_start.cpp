@@ -7,8 +7,6 @@ OwnedHandle StartPlain(Platform& platform, const Text& program, const Text& comm
   Pipe output = platform.CreatePipe(PipeDirection::FromChild);
   Pipe input = platform.CreatePipe(PipeDirection::ToChild);
   if (!output || !input) return {};
-  platform.MakePrivate(output.read->handle);
-  platform.MakePrivate(input.write->handle);
   Text handed;
   if (!platform.Start(program, commandLine, input.read->handle, output.write->handle, handed)) {
     return {};

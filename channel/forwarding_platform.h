@@ -17,7 +17,6 @@ class ForwardingPlatform : public Platform {
     Pipe pipe = real_.CreatePipe(direction);
     return {Adopt(std::move(pipe.read)), Adopt(std::move(pipe.write))};
   }
-  bool MakePrivate(RawHandle handle) override { return real_.MakePrivate(handle); }
   Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
               Text& asHanded) override {
     return Adopt(real_.Start(program, commandLine, input, output, asHanded));

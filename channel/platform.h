@@ -66,22 +66,22 @@ class Platform {
   virtual ~Platform() = default;
 
   // Held by a run from its first pipe until the child's ends are closed. Where
-  // starts must take turns for a child to inherit no other run's pipe ends,
-  // it holds the turn; elsewhere nothing.
+  // starts must take turns for a child to inherit no other run's pipe ends
+  // (the system cannot list what a child inherits), it holds the turn;
+  // elsewhere nothing.
   virtual std::unique_lock<std::mutex> StartTurn() { return {}; }
-  // A pipe with the system's default buffer size; both ends can be handed to a
-  // child until MakePrivate says otherwise. A child's end is always an
-  // ordinary synchronous one.
+  // A pipe with the system's default buffer size. Neither end reaches any
+  // child by itself: only Start hands a child its two ends. A child's end is
+  // always an ordinary synchronous one.
   virtual Pipe CreatePipe(PipeDirection direction) = 0;
-  // Keeps a handle out of every child started from now on; false when the
-  // system refused.
-  virtual bool MakePrivate(RawHandle handle) = 0;
   // Starts the file `program` with `commandLine`, hidden, with standard input
-  // from `input` and standard output and standard error on `output`; the
-  // system searches for nothing. An empty `program` starts nothing and fails
-  // (an empty child). `asHanded` receives the command line in the form the
-  // system was given (characters its code page lacks replaced), whether or not
-  // the start succeeded.
+  // from `input` and standard output and standard error on `output`, and
+  // nothing else of this process; the system searches for nothing. An empty
+  // `program`, or a line that the system or the program cannot take whole,
+  // starts nothing and fails (an empty child); a failure of the system's
+  // start goes to Log with the system's reason. `asHanded` receives the
+  // command line in the form the system was given (characters its code page
+  // lacks replaced), whether or not the start succeeded.
   virtual Child Start(const Text& program, const Text& commandLine, RawHandle input,
                       RawHandle output, Text& asHanded) = 0;
 

@@ -191,8 +191,6 @@ class PosixPlatform final : public Platform {
     return {Own(fds[0]), Own(fds[1])};
   }
 
-  bool MakePrivate(RawHandle) override { return true; }  // already close-on-exec
-
   Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
               Text& asHanded) override {
     reaper_.Reap();

@@ -1,6 +1,7 @@
 // The platform boundary on Windows: anonymous pipes to the converter, a
-// watched named pipe from it, CreateProcessA, message boxes and the thread's
-// message queue. Text crosses to the system in the ANSI code page.
+// watched named pipe from it, CreateProcessW, message boxes and the thread's
+// message queue. The converter's command line and the pipe's bytes cross in
+// the ANSI code page; the program's name and the log cross as UTF-16.
 #include <windows.h>
 
 #include <mutex>
@@ -10,6 +11,7 @@
 
 #include "channel/platform.h"
 #include "channel/watched_pipe_win32.h"
+#include "channel/windows_arguments.h"
 
 namespace vorlen {
 namespace {
@@ -17,12 +19,24 @@ namespace {
 // The records as the 32-bit component hands them over; the 64-bit build uses
 // its own sizes.
 static_assert(sizeof(void*) != 4 ||
-              (sizeof(SECURITY_ATTRIBUTES) == 12 && sizeof(STARTUPINFOA) == 68));
+              (sizeof(SECURITY_ATTRIBUTES) == 12 && sizeof(STARTUPINFOW) == 68));
 
 // The longest command line that the system takes, in UTF-16 code units with
-// its terminating zero. A longer one fails on Windows; some Wine versions cut
-// it and start the converter without its last arguments.
+// its terminating zero ("The maximum length of this string is 32,767
+// characters", CreateProcessW). A longer one fails on Windows; some Wine
+// versions cut it and start the converter without its last arguments.
 constexpr std::size_t kLongestCommandLine = 32767;
+// The longest ANSI form of it, in bytes with its terminating zero: the
+// converter's own ANSI view of its command line (GetCommandLineA, and so its
+// argv) is a counted string whose length is 16 bits. Under a code page of up
+// to three bytes a character (UTF-8), a line well inside the UTF-16 limit
+// exceeds it and arrives cut, its last arguments lost.
+constexpr std::size_t kLongestAnsiCommandLine = 65535;
+// The longest line that the command interpreter takes ("The maximum length of
+// the string that you can use at the command prompt is 8191 characters"): a
+// batch converter runs through it, and a longer line would start one that
+// ends without a word.
+constexpr std::size_t kLongestBatchCommandLine = 8191;
 
 // Without best fit, a character that the code page lacks becomes the code
 // page's default character. With it, U+FF02 became a double quote and U+FF3C
@@ -68,16 +82,34 @@ std::size_t IncompleteAnsiTail(std::string_view bytes) {
   return i > bytes.size() ? 1 : 0;
 }
 
-// A box on a window station that nobody sees (a service, a web server) would
-// wait forever for a click.
+// A box that nobody sees would wait forever for a click. Services, IIS and
+// what they start run in session 0, where no user has been since Vista
+// ("Services cannot directly interact with a user as of Windows Vista"),
+// though its WinSta0 still says it is visible. Elsewhere a window station
+// that is not visible, or whose flags cannot be read, has nobody either.
 bool InteractiveStation() {
+  DWORD session = 0;
+  if (!ProcessIdToSessionId(GetCurrentProcessId(), &session) || session == 0) return false;
   HWINSTA station = GetProcessWindowStation();
   USEROBJECTFLAGS flags{};
   if (station == nullptr ||
-      !GetUserObjectInformationA(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) {
-    return true;
+      !GetUserObjectInformationW(station, UOI_FLAGS, &flags, sizeof flags, nullptr)) {
+    return false;
   }
   return (flags.dwFlags & WSF_VISIBLE) != 0;
+}
+
+// "`what` failed: " with the system's code and text for `error`, for the log.
+// The text holds nothing of the caller's (its inserts stay as they are), so
+// it has no password to mask.
+Text SystemFailure(TextView what, DWORD error) {
+  Text line = Text(what) + u" failed: " + FromUtf8(std::to_string(error));
+  wchar_t text[512] = {};
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                error, 0, text, 512, nullptr);
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n')) --length;
+  if (length > 0) line += u" " + Text(reinterpret_cast<const char16_t*>(text), length);
+  return line;
 }
 
 HANDLE AsHandle(RawHandle handle) {
@@ -88,7 +120,9 @@ RawHandle AsRaw(HANDLE handle) {
 }
 
 // The list of the only handles a child inherits: its standard input and its
-// output pipe end. Empty when the system cannot build it.
+// output pipe end. Empty when the system cannot build it. The handles must be
+// inheritable when the child starts ("These handles must be created as
+// inheritable handles", UpdateProcThreadAttribute): see InheritableWhileLive.
 class InheritedHandles {
  public:
   InheritedHandles(HANDLE input, HANDLE output) : handles_{input, output} {
@@ -119,6 +153,39 @@ class InheritedHandles {
   LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
 };
 
+// Makes two handles inheritable for as long as it lives, and no longer on
+// every way out: every pipe end is made non-inheritable, and a child's two get
+// the flag only around the CreateProcess that hands them over. Another thread
+// of the host that starts a process with bInheritHandles and no list of its
+// own at that very moment could still catch them; nothing can keep a third
+// party's CreateProcess from that.
+class InheritableWhileLive {
+ public:
+  InheritableWhileLive(HANDLE first, HANDLE second) : handles_{first, second} {
+    for (HANDLE h : handles_) {
+      if (!SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT)) {
+        error_ = GetLastError();
+        return;
+      }
+      ++set_;
+    }
+  }
+  ~InheritableWhileLive() {
+    for (std::size_t i = 0; i < set_; ++i) {
+      SetHandleInformation(handles_[i], HANDLE_FLAG_INHERIT, 0);
+    }
+  }
+  InheritableWhileLive(const InheritableWhileLive&) = delete;
+  InheritableWhileLive& operator=(const InheritableWhileLive&) = delete;
+
+  DWORD error() const { return error_; }  // 0: both are inheritable
+
+ private:
+  HANDLE handles_[2];
+  std::size_t set_ = 0;
+  DWORD error_ = 0;
+};
+
 // A WM_QUIT that the pump met and handed back to the thread's queue: until the
 // host takes it, the queue always reports a message, so a wait for messages
 // would return at once.
@@ -132,17 +199,18 @@ bool QuitPending() {
 class Win32Platform final : public Platform {
  public:
   // Where the system cannot list what a child inherits, a converter inherits
-  // every inheritable handle of the process, the pipe ends of other threads'
-  // runs among them: started while another run's ends are open, it would keep
-  // that run waiting until it ends itself. There runs take turns, from the
-  // first pipe to the closing of the child's ends.
+  // every inheritable handle of the process, the child's ends of another
+  // run's start among them: it would keep that run waiting until it ends
+  // itself. There runs take turns, from the first pipe to the closing of the
+  // child's ends.
   std::unique_lock<std::mutex> StartTurn() override {
     if (listsInherited_) return {};
     return std::unique_lock(turn_);
   }
 
+  // Neither end is inheritable: Start lends the child's two the flag.
   Pipe CreatePipe(PipeDirection direction) override {
-    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, FALSE};
     HANDLE r = nullptr;
     HANDLE w = nullptr;
     // Where no named pipe of this process's own can be made, the output comes
@@ -154,43 +222,69 @@ class Win32Platform final : public Platform {
     return {Own(AsRaw(r)), Own(AsRaw(w))};
   }
 
-  bool MakePrivate(RawHandle handle) override {
-    return SetHandleInformation(AsHandle(handle), HANDLE_FLAG_INHERIT, 0) != FALSE;
-  }
-
   Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
               Text& asHanded) override {
-    std::string ansi = ToAnsi(commandLine);
+    // The converter receives its line as the ANSI code page carries it, so
+    // that the line it reads as UTF-16 and the one it reads as ANSI agree.
+    const std::string ansi = ToAnsi(commandLine);
     asHanded = FromAnsi(ansi);
-    if (program.empty() || asHanded.size() >= kLongestCommandLine) return {};
-    // Named, the program is not searched for.
-    const std::string application = ToAnsi(program);
-    STARTUPINFOEXA startup{};
-    startup.StartupInfo.cb = sizeof(STARTUPINFOA);
+    if (program.empty() || asHanded.size() >= kLongestCommandLine ||
+        ansi.size() >= kLongestAnsiCommandLine ||
+        (IsBatchFile(program) && asHanded.size() > kLongestBatchCommandLine)) {
+      return {};
+    }
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(STARTUPINFOW);
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;  // 257
     startup.StartupInfo.wShowWindow = SW_HIDE;
     startup.StartupInfo.hStdInput = AsHandle(input);
     startup.StartupInfo.hStdOutput = AsHandle(output);
     startup.StartupInfo.hStdError = AsHandle(output);
     DWORD flags = NORMAL_PRIORITY_CLASS;
+    // A console converter started by a host without a console (Office, IIS,
+    // a service) would otherwise get a console of its own ("The system
+    // creates a new console when it starts a console process"), a window on
+    // the host's desktop. CREATE_NO_WINDOW starts it without one ("the
+    // console handle for the application is not set"); its standard handles
+    // are the pipes all the same.
+    if (GetConsoleWindow() == nullptr) flags |= CREATE_NO_WINDOW;
     // Without the list, the converter inherits every inheritable handle of the
     // process, the host's own among them. Where lists work, runs take no
     // turns, so a start without its list would hand the converter other runs'
     // pipe ends: it starts nothing.
     const InheritedHandles inherited(AsHandle(input), AsHandle(output));
     if (inherited.get() != nullptr) {
-      startup.StartupInfo.cb = sizeof(STARTUPINFOEXA);
+      startup.StartupInfo.cb = sizeof(STARTUPINFOEXW);
       startup.lpAttributeList = inherited.get();
       flags |= EXTENDED_STARTUPINFO_PRESENT;
     } else if (listsInherited_) {
       return {};
     }
+    // CreateProcessW may write into the command line, so it gets its own copy.
+    // Named by its exact UTF-16 name, the program is found whatever the code
+    // page can spell, and not searched for. The converter's own process and
+    // thread handles are not inheritable: a child started meanwhile by
+    // another thread of the host keeps none of them.
+    Text line = asHanded;
     PROCESS_INFORMATION info{};
-    // CreateProcessA may write into the command line, so it gets its own copy.
-    // The converter's own process and thread handles are not inheritable: a
-    // child started meanwhile by another thread of the host keeps none of them.
-    if (!CreateProcessA(application.c_str(), ansi.data(), nullptr, nullptr, TRUE, flags, nullptr,
-                        nullptr, &startup.StartupInfo, &info)) {
+    BOOL started = FALSE;
+    DWORD error = 0;
+    {
+      const InheritableWhileLive inheritable(AsHandle(input), AsHandle(output));
+      if (inheritable.error() != 0) {
+        Log(SystemFailure(u"SetHandleInformation", inheritable.error()));
+        return {};
+      }
+      started = CreateProcessW(reinterpret_cast<const wchar_t*>(program.c_str()),
+                               reinterpret_cast<wchar_t*>(line.data()), nullptr, nullptr, TRUE,
+                               flags, nullptr, nullptr, &startup.StartupInfo, &info);
+      error = started ? 0 : GetLastError();
+    }
+    // Blocked by policy (an attack-surface rule, AppLocker, App Control) or
+    // refused otherwise: the alert stays as for any failed start, the log
+    // says why.
+    if (!started) {
+      Log(SystemFailure(u"CreateProcess", error));
       return {};
     }
     return Child({this, AsRaw(info.hProcess), AsRaw(info.hThread)});
@@ -233,8 +327,13 @@ class Win32Platform final : public Platform {
     MessageBoxA(nullptr, ToAnsi(prompt).c_str(), nullptr, static_cast<UINT>(style));
   }
 
-  // Any process of the session can read debug output.
-  void Log(const Text& text) override { OutputDebugStringA(ToAnsi(text).c_str()); }
+  // Any process of the session can read debug output. A debugger that asks
+  // for UTF-16 gets the text whole; older readers get it in the code page
+  // ("OutputDebugStringW converts the specified string based on the current
+  // system locale information and passes it to OutputDebugStringA").
+  void Log(const Text& text) override {
+    OutputDebugStringW(reinterpret_cast<const wchar_t*>(text.c_str()));
+  }
 
   // A WM_QUIT belongs to the host's own loop: it goes back to the queue, with
   // its exit code, and the rest of the queue waits for the next cycle.

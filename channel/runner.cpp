@@ -71,16 +71,14 @@ enum class StartResult { Started, NoOutputPipe, NoInputPipe, NotStarted };
 StartResult StartConverter(Platform& platform, const ConverterCommand& command,
                            OwnedHandle& outputRead, Text& asHanded) {
   const auto turn = platform.StartTurn();
-  // The runner's own ends stay out of the converter: a converter holding the
-  // read end of its own output would never see a broken pipe, and one holding
-  // the write end of its input would never see the end of it. A run that
-  // cannot keep them private fails as a pipe failure rather than wait, where
-  // the system cannot list what a child inherits, for a converter that never
-  // sees the end.
+  // The runner's own ends never reach the converter (the platform hands a
+  // child only the two ends that Start names): a converter holding the read
+  // end of its own output would never see a broken pipe, and one holding the
+  // write end of its input would never see the end of it.
   Pipe output = platform.CreatePipe(PipeDirection::FromChild);
-  if (!output || !platform.MakePrivate(output.read->handle)) return StartResult::NoOutputPipe;
+  if (!output) return StartResult::NoOutputPipe;
   Pipe input = platform.CreatePipe(PipeDirection::ToChild);
-  if (!input || !platform.MakePrivate(input.write->handle)) return StartResult::NoInputPipe;
+  if (!input) return StartResult::NoInputPipe;
   if (!platform.Start(command.program, command.line, input.read->handle, output.write->handle,
                       asHanded)) {
     return StartResult::NotStarted;

@@ -9,6 +9,17 @@ bool IsBlank(char16_t c) {
 
 }  // namespace
 
+bool IsBatchFile(TextView file) {
+  TextView name = file;
+  while (!name.empty() && (name.back() == u'.' || IsBlank(name.back()))) name.remove_suffix(1);
+  if (name.size() < 4) return false;
+  Text extension(name.substr(name.size() - 4));
+  for (char16_t& c : extension) {
+    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  }
+  return extension == u".bat" || extension == u".cmd";
+}
+
 Text QuoteArgument(TextView value) {
   Text out;
   out.reserve(value.size() + 2);

@@ -21,6 +21,11 @@ Text QuoteArgument(TextView value);
 // when it starts with one, backslashes taken literally.
 std::vector<Text> SplitCommandLine(TextView commandLine);
 
+// Whether `file` names a batch file (".bat" or ".cmd" in any case, trailing
+// dots and blanks ignored as the system ignores them), which the system runs
+// through its command interpreter.
+bool IsBatchFile(TextView file);
+
 // One argument of a command line with the stretch of the line it came from.
 struct CommandLineArgument {
   Text text;

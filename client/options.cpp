@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "client/console_output.h"
 #include "vorlen_version.h"
 
 namespace vorlen::client {
@@ -177,12 +178,12 @@ std::variant<Invocation, std::string> ParseArguments(const std::vector<Text>& ar
 std::variant<Invocation, int> ReadCommandLine(const std::vector<Text>& args) {
   auto parsed = ParseArguments(args);
   if (const auto* error = std::get_if<std::string>(&parsed)) {
-    std::fprintf(stderr, "%s\n", error->c_str());
+    Print(stderr, *error + "\n");
     return 2;
   }
   auto& invocation = std::get<Invocation>(parsed);
   if (invocation.help || invocation.version) {
-    std::fputs(invocation.help ? Usage().c_str() : "vorlen-convert " VORLEN_VERSION "\n", stdout);
+    Print(stdout, invocation.help ? Usage() : "vorlen-convert " VORLEN_VERSION "\n");
     return 0;
   }
   return std::move(invocation);

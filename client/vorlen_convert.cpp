@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "channel/error.h"
+#include "client/console_output.h"
 #include "client/converter_lookup.h"
 #include "client/options.h"
 #include "job/command_line.h"
@@ -26,8 +27,7 @@ class PrintingSink final : public vorlen::MessageSink {
     std::string line = vorlen::ToUtf8(msgType) + " ";
     if (!msgLocation.empty()) line += vorlen::ToUtf8(msgLocation) + ": ";
     line += vorlen::ToUtf8(msg);
-    std::printf("%s\n", line.c_str());
-    std::fflush(stdout);
+    vorlen::client::Print(stdout, line + "\n");
   }
 };
 
@@ -49,7 +49,7 @@ int Run(int argc, char** argv) {
 
   if (invocation.printCommandLine) {
     const Text line = vorlen::BuildCommandLine(job.settings(), invocation.input, invocation.output);
-    std::printf("%s\n", vorlen::ToUtf8(line).c_str());
+    vorlen::client::Print(stdout, vorlen::ToUtf8(line) + "\n");
     return 0;
   }
 
@@ -65,11 +65,12 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const vorlen::VorlenError& error) {
-    std::fprintf(stderr, "vorlen-convert: error %d: %s\n", error.number(), error.what());
+    vorlen::client::Print(stderr, "vorlen-convert: error " + std::to_string(error.number()) + ": " +
+                                      error.what() + "\n");
   } catch (const std::exception& error) {
-    std::fprintf(stderr, "vorlen-convert: %s\n", error.what());
+    vorlen::client::Print(stderr, std::string("vorlen-convert: ") + error.what() + "\n");
   } catch (...) {
-    std::fprintf(stderr, "vorlen-convert: unknown failure\n");
+    vorlen::client::Print(stderr, "vorlen-convert: unknown failure\n");
   }
   return 3;
 }

@@ -65,17 +65,6 @@ Program FindProgram(const Text& exePath) {
 // ends a quoted value at any double quote, backslash or not, and a command at
 // a line break. A value with such a character cannot reach a batch converter
 // as what it is, so that start is refused.
-bool IsBatchFile(const Text& file) {
-  Text name = file;
-  while (!name.empty() && (name.back() == u'.' || IsBlank(name.back()))) name.pop_back();
-  if (name.size() < 4) return false;
-  Text extension = name.substr(name.size() - 4);
-  for (char16_t& c : extension) {
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  }
-  return extension == u".bat" || extension == u".cmd";
-}
-
 bool SafeForInterpreter(TextView value) {
   return value.find_first_of(u"\"%!\r\n") == TextView::npos;
 }

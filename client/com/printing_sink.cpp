@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "client/console_output.h"
 #include "component/bstr.h"
 
 namespace vorlen::client {
@@ -32,8 +33,7 @@ HRESULT PrintingSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, 
   std::string line = ArgumentText(params->rgvarg[2]) + " ";
   if (!location.empty()) line += location + ": ";
   line += msg;
-  std::printf("%s\n", line.c_str());
-  std::fflush(stdout);
+  Print(stdout, line + "\n");
   return S_OK;
 }
 

@@ -16,6 +16,7 @@
 
 #include "VorlenCOM.h"
 #include "client/com/printing_sink.h"
+#include "client/console_output.h"
 #include "client/options.h"
 #include "component/bstr.h"
 #include "component/com_ptr.h"
@@ -100,13 +101,14 @@ int ReportError(HRESULT hr) {
       description = vorlen::ToUtf8(text.text());
     }
   }
+  char number[16];
   if (HRESULT_FACILITY(hr) == FACILITY_CONTROL) {
-    std::fprintf(stderr, "vorlen-convert: error %d: %s\n", static_cast<int>(HRESULT_CODE(hr)),
-                 description.c_str());
+    std::snprintf(number, sizeof number, "%d", static_cast<int>(HRESULT_CODE(hr)));
   } else {
-    std::fprintf(stderr, "vorlen-convert: error 0x%08lX: %s\n", static_cast<unsigned long>(hr),
-                 description.c_str());
+    std::snprintf(number, sizeof number, "0x%08lX", static_cast<unsigned long>(hr));
   }
+  vorlen::client::Print(stderr,
+                        "vorlen-convert: error " + std::string(number) + ": " + description + "\n");
   return 3;
 }
 
@@ -117,7 +119,7 @@ int Run(const vorlen::client::Invocation& invocation) {
     vorlen::Settings settings;
     for (const auto& call : invocation.calls) vorlen::client::Apply(call, settings);
     const Text line = vorlen::BuildCommandLine(settings, invocation.input, invocation.output);
-    std::printf("%s\n", vorlen::ToUtf8(line).c_str());
+    vorlen::client::Print(stdout, vorlen::ToUtf8(line) + "\n");
     return 0;
   }
 
@@ -128,10 +130,11 @@ int Run(const vorlen::client::Invocation& invocation) {
                               : CoCreateInstance(CLSID_Vorlen, nullptr, CLSCTX_INPROC_SERVER,
                                                  IID__Vorlen, object.put_void());
   if (FAILED(created)) {
-    std::fprintf(stderr,
-                 "vorlen-convert: cannot create VorlenCOM.Vorlen (0x%08lX); install VORLEN or "
-                 "register VORLEN.dll with regsvr32\n",
-                 static_cast<unsigned long>(created));
+    char code[16];
+    std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(created));
+    vorlen::client::Print(stderr, "vorlen-convert: cannot create VorlenCOM.Vorlen (" +
+                                      std::string(code) +
+                                      "); install VORLEN or register VORLEN.dll with regsvr32\n");
     return 4;
   }
   try {
@@ -165,7 +168,7 @@ int main() {
     if (const int* code = std::get_if<int>(&read)) return *code;
     return Run(std::get<vorlen::client::Invocation>(read));
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "vorlen-convert: %s\n", e.what());
+    vorlen::client::Print(stderr, std::string("vorlen-convert: ") + e.what() + "\n");
     return 3;
   }
 }

@@ -49,21 +49,6 @@ TEST_F(Handles, InputPipeCannotBeCreated) {
   ExpectAllClosed();
 }
 
-// Where the system cannot list what a child inherits, a pipe end the run
-// cannot keep to itself would keep it waiting: a pipe failure instead.
-TEST_F(Handles, PipeEndThatCannotBeMadePrivateIsAPipeFailure) {
-  platform.failPrivateNumber = 1;
-  EXPECT_EQ(Play("o=fin|success\\r\\n"), 0);
-  platform.failPrivateNumber = 3;  // the next run's second
-  EXPECT_EQ(Play("o=fin|success\\r\\n"), 0);
-  EXPECT_EQ(platform.alerts, (std::vector<CaughtAlert>{
-                                 {u"Could not create pipe!", AlertStyle::Critical},
-                                 {u"Could not create pipe for vorlen!", AlertStyle::Critical}}));
-  ExpectClosedAsCreated();
-  EXPECT_EQ(platform.started, 0);
-  ExpectAllClosed();
-}
-
 // A converter that writes many lines without their bar holds the caller in
 // only a few boxes; the rest of the alerts go where alerts leave as data.
 TEST_F(Handles, AFewBoxesARunAndTheRestLogged) {

@@ -86,12 +86,11 @@ class RecordingSink : public MessageSink {
   std::vector<Event> events;
 };
 
-// The system platform with its handles counted; pipe creation, keeping a
-// pipe end private and reads fail on request, and alerts are only recorded.
+// The system platform with its handles counted; pipe creation and reads fail
+// on request, and alerts are only recorded.
 class CountingPlatform final : public ForwardingPlatform {
  public:
-  int failPipeNumber = 0;     // 1: the first CreatePipe of a run fails, 2: the second
-  int failPrivateNumber = 0;  // the same for MakePrivate
+  int failPipeNumber = 0;  // 1: the first CreatePipe of a run fails, 2: the second
   bool failRead = false;
   std::vector<CaughtAlert> alerts;
   std::vector<Text> logged;  // alerts' data forms and Log's texts
@@ -100,9 +99,6 @@ class CountingPlatform final : public ForwardingPlatform {
   int started = 0, released = 0;
 
   Pipe CreatePipe(PipeDirection direction) override;
-  bool MakePrivate(RawHandle handle) override {
-    return ++privates_ != failPrivateNumber && real().MakePrivate(handle);
-  }
   Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
               Text& asHanded) override;
   void Release(RawHandle process, RawHandle thread) override;
@@ -116,7 +112,7 @@ class CountingPlatform final : public ForwardingPlatform {
   void Log(const Text& text) override { logged.push_back(text); }
 
  private:
-  int pipes_ = 0, privates_ = 0;
+  int pipes_ = 0;
 };
 
 // A Vorlen object whose converter is the scripted one.

@@ -105,6 +105,28 @@ TEST(Win32Start, ACommandLineLongerThanTheSystemTakesStartsNothing) {
   std::filesystem::remove(record);
 }
 
+// The program is started by its exact name: a folder named in letters that
+// the code page lacks (Cyrillic and CJK under 1252) holds a converter that
+// starts, while the command line's copy of its path comes through the code
+// page as before.
+TEST(Win32Start, ConverterInAFolderTheCodePageCannotSpellStarts) {
+  const std::string exe = ProgramBesideTests("runner_script_converter");
+  if (exe.empty()) GTEST_SKIP() << "no test converter";
+  const std::filesystem::path dir = TempPath("named");
+  const std::filesystem::path folder = dir / std::u16string(u"\u043A\u043E\u043D\u0432 \u8868");
+  std::filesystem::create_directories(folder);
+  std::filesystem::copy_file(exe, folder / "conv.exe");
+  CountingPlatform platform;
+  Vorlen job(platform);
+  job.settings().SetVorlenPath(Text((folder / "conv.exe").u16string()));
+  const std::string record = TempPath("named.txt");
+  EXPECT_EQ(job.Convert(Scenario("r=" + record + ";o=fin|success\\r\\n")), 1);
+  EXPECT_TRUE(platform.alerts.empty());
+  EXPECT_NE(ReadAll(record).find("arg=--server\n"), std::string::npos);
+  std::filesystem::remove(record);
+  RemoveFolder(dir.string());
+}
+
 std::string gDebugOutput;
 
 LONG CALLBACK OnDebugString(EXCEPTION_POINTERS* info) {
@@ -169,6 +191,91 @@ TEST(Win32Alerts, HiddenWindowStationGetsDebugOutputInsteadOfABox) {
   EXPECT_EQ(catcher.alerts, (std::vector<CaughtAlert>{{u"retV = 0", AlertStyle::Plain}}));
 }
 
+// Every pipe end is made non-inheritable; the child's two are inheritable
+// only inside the start, whichever way it ends, and still reach the child.
+class InheritanceWatch final : public ForwardingPlatform {
+ public:
+  int inheritableOutsideStart = 0;
+  std::vector<CaughtAlert> alerts;
+
+  Pipe CreatePipe(PipeDirection direction) override {
+    Pipe pipe = ForwardingPlatform::CreatePipe(direction);
+    if (pipe) ends_.insert(ends_.end(), {pipe.read->handle, pipe.write->handle});
+    Count();
+    return pipe;
+  }
+  Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
+              Text& asHanded) override {
+    Count();
+    Child child = ForwardingPlatform::Start(program, commandLine, input, output, asHanded);
+    Count();
+    return child;
+  }
+  void Close(RawHandle handle) override {
+    std::erase(ends_, handle);
+    ForwardingPlatform::Close(handle);
+  }
+  using Platform::Alert;
+  void Alert(const Text& prompt, AlertStyle style, const Text&) override {
+    alerts.push_back({prompt, style});
+  }
+
+ private:
+  void Count() {
+    for (RawHandle end : ends_) {
+      DWORD flags = 0;
+      GetHandleInformation(reinterpret_cast<HANDLE>(end), &flags);
+      inheritableOutsideStart += (flags & HANDLE_FLAG_INHERIT) != 0;
+    }
+  }
+  std::vector<RawHandle> ends_;
+};
+
+using Win32Inheritance = ScriptedJob<InheritanceWatch>;
+
+TEST_F(Win32Inheritance, ChildEndsAreInheritableOnlyDuringTheStart) {
+  const std::string record = TempPath("inherit.txt");
+  EXPECT_EQ(Play("r=" + record + ";o=fin|success\\r\\n"), 1);
+  const std::string seen = ReadAll(record);
+  EXPECT_NE(seen.find("\npipes=2\nforeign-pipes=0\n"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("stdin=closed\n"), std::string::npos) << seen;
+  // A file that the system cannot start: CreateProcess fails.
+  const std::string notAProgram = TempPath("not-a-program.exe");
+  std::ofstream(notAProgram) << "text\r\n";
+  job.settings().SetVorlenPath(FromUtf8(notAProgram));
+  EXPECT_EQ(job.Convert(u"in.xml"), 0);
+  EXPECT_EQ(platform.alerts.size(), 1u);
+  EXPECT_EQ(platform.inheritableOutsideStart, 0);
+  std::filesystem::remove(record);
+  std::filesystem::remove(notAProgram);
+}
+
+// The alert of a start that the system refused stays as it is; the log gets
+// the system's code and text, without the line's trailing CR LF.
+TEST(Win32Start, RefusedStartLogsTheSystemsReason) {
+  const std::string notAProgram = TempPath("not-a-program.exe");
+  std::ofstream(notAProgram) << "text\r\n";
+  void* handler = AddVectoredExceptionHandler(1, OnDebugString);
+  gDebugOutput.clear();
+  CountingPlatform platform;
+  Vorlen job(platform);
+  job.settings().SetVorlenPath(FromUtf8(notAProgram));
+  EXPECT_EQ(job.Convert(u"in.xml"), 0);
+  RemoveVectoredExceptionHandler(handler);
+  EXPECT_EQ(platform.alerts,
+            (std::vector<CaughtAlert>{
+                {kStartFailurePrompt + FromUtf8(notAProgram) + u" --server \"in.xml\"",
+                 AlertStyle::Critical}}));
+  const std::size_t at = gDebugOutput.find("CreateProcess failed: ");
+  ASSERT_NE(at, std::string::npos) << gDebugOutput;
+  const std::string line = gDebugOutput.substr(at);
+  std::printf("logged: %s\n", line.c_str());
+  EXPECT_TRUE(line.size() > 22 && line[22] >= '1' && line[22] <= '9') << line;
+  EXPECT_NE(line.back(), '\n');
+  EXPECT_NE(line.back(), '\r');
+  std::filesystem::remove(notAProgram);
+}
+
 // A batch converter runs through the command interpreter: values that it
 // would take for commands or variables start nothing, the rest arrive.
 TEST(Win32Start, BatchConverterGetsNoCommandOrVariableThroughAValue) {
@@ -191,6 +298,17 @@ TEST(Win32Start, BatchConverterGetsNoCommandOrVariableThroughAValue) {
   EXPECT_EQ(job.Convert(u"in & out.xml", u"o(1).pdf"), 1);
   EXPECT_EQ(ReadAll((dir / "args.txt").string()), "--server \"in & out.xml\" \"o(1).pdf\" \r\n");
   EXPECT_FALSE(std::filesystem::exists(pwned));
+  // The command interpreter takes at most 8,191 characters: a longer line
+  // starts nothing, as a line too long for the system does.
+  const Text longest(8191 - BuildCommandLine(job.settings(), u"", u"").size(), u'x');
+  ASSERT_EQ(BuildCommandLine(job.settings(), longest, u"").size(), 8191u);
+  EXPECT_EQ(job.Convert(longest), 1);
+  EXPECT_EQ(platform.started, 2);
+  EXPECT_EQ(job.Convert(longest + u"x"), 0);
+  EXPECT_EQ(platform.started, 2);
+  ASSERT_EQ(platform.alerts.size(), 4u);
+  EXPECT_EQ(platform.alerts[3].text.substr(0, std::size(kStartFailurePrompt) - 1),
+            kStartFailurePrompt);
   RemoveFolder(dir.string());
 }
 
