@@ -131,9 +131,9 @@ endforeach()
 vorlen_zip(${ZIP} ${OUT}/${name}.zip ${zip})
 vorlen_zip(${ZIP} ${OUT}/${name}-symbols.zip ${STAGE}/symbols)
 
-# The bill of materials (CycloneDX): each file in the MSI (the Source of each
-# File of its source) and in the zip with its hash, the runtime components in
-# each program, and the build's tools.
+# The bill of materials (CycloneDX): each file of the MSI (by the name that
+# its source gives it) and of the zip with its hash, the runtime components
+# in each program, and the build's tools.
 file(STRINGS ${msi}/VORLEN.wxs msi_files REGEX "<File ")
 list(TRANSFORM msi_files REPLACE ".* Source=\"([^\"]+)\".*" "\\1")
 vorlen_files_below(zip_files ${zip})
@@ -155,7 +155,7 @@ endforeach()
 file(WRITE ${STAGE}/files.tsv "${rows}")
 set(tools "C++ compiler for x86 (i686-w64-mingw32)" ${CXX32} "C++ compiler for x64 (x86_64-w64-mingw32)" ${CXX64}
   "linker and objcopy for x86" ${OBJCOPY32} "linker and objcopy for x64" ${OBJCOPY64}
-  "type library compiler" ${WIDL} "installer builder" ${WIXL} "zip" ${ZIP})
+  "type library compiler" ${WIDL} "installer builder" ${WIXL} "zip archiver" ${ZIP})
 if(sign)
   list(APPEND tools "Authenticode signing" ${OSSLSIGNCODE})
 endif()
