@@ -25,7 +25,6 @@ class Value {
   }
   // An element of an array.
   Value& Push(Value value) { return Add({}, std::move(value)); }
-  bool Empty() const { return members_.empty(); }
 
   std::string Text() const {
     std::string out;

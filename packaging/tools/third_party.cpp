@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
     for (const vorlen::tsv::Row& row : vorlen::tsv::ReadRows(argv[2], 5)) {
       const Rule& rule = RuleFor(row[1], row[2]);
       Component& c = found[{static_cast<std::size_t>(&rule - Rules().data()), row[2]}];
-      c = {&rule, row[2], row[3], row[4], std::move(c.programs), {}, {}};
+      if (c.rule == nullptr) c = {&rule, row[2], row[3], row[4], {}, {}, {}};
       c.programs.insert(row[0]);
     }
     if (found.empty()) throw std::runtime_error(std::string(argv[2]) + " names no file");
