@@ -11,7 +11,7 @@ all: build
 
 # Installs what is missing: `make test` and `make demo` run it first, builds never.
 setup:
-	@bash cmake/setup.sh
+	@VORLEN_TOOLS=$(abspath $(BUILD))/tools bash cmake/setup.sh
 SETUP := $(if $(filter test demo,$(MAKECMDGOALS)),setup)
 
 # Each tree is the preset of its name in CMakePresets.json; the win64 tree

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Shows that the archives are reproducible: builds them unsigned here
-# (VORLEN_SIGN=off make dist), then clones the same commit into another
-# folder, builds them there from nothing, and compares. Each archive is
-# reported identical or, where it differs, with the files inside that differ.
+# Shows that the archives and the bill of materials are reproducible: builds
+# them unsigned here (VORLEN_SIGN=off make dist), then clones the same commit
+# into another folder, builds them there from nothing, and compares. Each file
+# of SHA256SUMS is reported identical or, where it differs, with the files
+# inside that differ (the lines, for the bill of materials).
 # A full second build of both Windows trees: minutes, not part of `make test`.
 # Usage: packaging/reproduce.sh [BUILD [JOBS]]   (BUILD defaults to ./build)
 set -euo pipefail
@@ -32,6 +33,7 @@ unpack() {
   mkdir -p "$2"
   case $1 in
     *.msi) msiextract -C "$2" "$1" >/dev/null && cp "$1" "$2/.package" ;;
+    *.json) cp "$1" "$2/" ;;
     *) (cd "$2" && cmake -E tar xf "$1") ;;
   esac
 }
@@ -50,6 +52,7 @@ while read -r hash archive; do
   case $archive in
     *.msi) diff <(msiinfo suminfo "$build/dist/$archive") <(msiinfo suminfo "$there") |
       sed 's/^/  summary: /' || true ;;
+    *.json) diff "$build/dist/$archive" "$there" | head -n 20 | sed 's/^/  /' || true ;;
   esac
 done <"$build/dist/SHA256SUMS"
 exit $status

@@ -56,6 +56,7 @@ for entry in "FILEVERSION $numbers" "PRODUCTVERSION $numbers" 'BLOCK "040904B0"'
   "VALUE \"FileVersion\", \"$text\"" "VALUE \"ProductVersion\", \"$text\"" \
   'VALUE "InternalName", "VORLEN"' \
   'VALUE "OriginalFilename", "VORLEN.dll"' 'VALUE "OLESelfRegister", ""' \
+  'VALUE "LegalCopyright", "Copyright 2026 The VORLEN authors"' \
   'VALUE "Translation", 0x409, 1200'; do
   grep -qF "$entry" <<<"$resources" || fail "version resource lacks: $entry"
 done

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The archives of `make dist` as an administrator checks them before a rollout:
-# SHA256SUMS holds, the MSI and every program in it and in the zip carry a
-# signature that verifies against signing-cert.pem and no debug section, the
-# symbols zip has a file for each program, and a copy with one byte changed
-# fails verification.
+# SHA256SUMS holds and its detached signature verifies, the MSI and every
+# program in it and in the zip carry a signature that verifies against
+# signing-cert.pem and no debug section, the symbols zip has a file for each
+# program, and a copy with one byte changed fails verification.
 # Usage: signature_test.sh DIST_DIR VERSION OBJDUMP
 set -u -o pipefail
 dist=$1 version=$2 objdump=$3
@@ -17,9 +17,17 @@ fail() { echo "FAIL: $*"; status=1; }
 verifies() { osslsigncode verify -CAfile "$cert" -in "$1" >"$work/verify.log" 2>&1; }
 
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not check"
-for archive in VORLEN-$version.msi VORLEN-$version.zip VORLEN-$version-symbols.zip; do
+for archive in VORLEN-$version.msi VORLEN-$version.zip VORLEN-$version-symbols.zip VORLEN-$version.cdx.json; do
   grep -q "  $archive\$" "$dist/SHA256SUMS" || fail "SHA256SUMS lacks $archive"
 done
+# As the README checks it; the throwaway certificate is for code signing only.
+sums_verify() {
+  openssl cms -verify -binary -inform DER -in "$dist/SHA256SUMS.p7s" -content "$1" -CAfile "$cert" \
+    -purpose any -out /dev/null >"$work/verify.log" 2>&1
+}
+sums_verify "$dist/SHA256SUMS" || fail "SHA256SUMS.p7s: $(tail -n 2 "$work/verify.log" | tr '\n' ' ')"
+sed '1s/^./&&/' "$dist/SHA256SUMS" >"$work/SHA256SUMS"
+sums_verify "$work/SHA256SUMS" && fail "a changed SHA256SUMS still verifies"
 
 mkdir -p "$work/zip" "$work/msi" "$work/symbols"
 (cd "$work/zip" && cmake -E tar xf "$dist/VORLEN-$version.zip") || fail "cannot unpack the zip"
