@@ -8,6 +8,18 @@
 #include "component/dispatch_sink.h"
 
 namespace vorlen::com {
+namespace {
+
+// The sink's interface for `iid`, or null. An answer of S_OK with a null
+// pointer counts as none, since every event would be called through it; the
+// pointer of a failed answer is not trusted (COM has it null) and not released.
+ComPtr<IDispatch> SinkInterface(IUnknown& sink, REFIID iid) {
+  void* face = nullptr;
+  if (FAILED(sink.QueryInterface(iid, &face))) return nullptr;
+  return ComPtr<IDispatch>::Adopt(static_cast<IDispatch*>(face));
+}
+
+}  // namespace
 
 HRESULT ConnectionPoint::GetConnectionInterface(IID* iid) {
   if (iid == nullptr) return E_POINTER;
@@ -23,15 +35,15 @@ HRESULT ConnectionPoint::GetConnectionPointContainer(IConnectionPointContainer**
 
 HRESULT ConnectionPoint::Advise(IUnknown* sink, DWORD* cookie) {
   if (cookie == nullptr) return E_POINTER;
-  *cookie = 0;
+  *cookie = 0;  // no connection, unless one is made
   if (sink == nullptr) return E_POINTER;
   // A sink answers for the event interface itself; a plain IDispatch that
-  // does not name it (some scripting hosts' sinks) is accepted too.
-  ComPtr<IDispatch> dispatch;
-  if (FAILED(sink->QueryInterface(DIID___Vorlen, dispatch.put_void())) &&
-      FAILED(sink->QueryInterface(IID_IDispatch, dispatch.put_void()))) {
-    return CONNECT_E_CANNOTCONNECT;
-  }
+  // does not name it (some scripting hosts' sinks) is accepted too. One
+  // that gives neither "does not support the interface required", which
+  // Advise reports as CONNECT_E_CANNOTCONNECT.
+  ComPtr<IDispatch> dispatch = SinkInterface(*sink, DIID___Vorlen);
+  if (!dispatch) dispatch = SinkInterface(*sink, IID_IDispatch);
+  if (!dispatch) return CONNECT_E_CANNOTCONNECT;
   return AtBoundary([&] {
     // Room first: once the event source holds the sink, nothing may fail.
     connections_.reserve(connections_.size() + 1);
