@@ -241,10 +241,8 @@ class NullAnsweringSink final : public IUnknown {
 TEST_F(Events, ASinkThatAnswersWithANullPointerIsRefusedAndTheHostLives) {
   ComPtr<_Vorlen> object = CreateScripted();
   ASSERT_TRUE(object);
-  ComPtr<IConnectionPointContainer> container;
-  ComPtr<IConnectionPoint> point;
-  ASSERT_EQ(object.As(IID_IConnectionPointContainer, container), S_OK);
-  ASSERT_EQ(container->FindConnectionPoint(DIID___Vorlen, point.put()), S_OK);
+  const ComPtr<IConnectionPoint> point = PointOf(object.get());
+  ASSERT_TRUE(point);
   NullAnsweringSink sink;
   DWORD cookie = 7;
   EXPECT_EQ(point->Advise(&sink, &cookie), CONNECT_E_CANNOTCONNECT);

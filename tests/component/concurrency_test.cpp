@@ -245,10 +245,8 @@ ForeignCalls CallDirectly(_Vorlen* object, IConnectionPoint* point, DWORD cookie
 TEST_F(Concurrency, ADirectPointerIsRefusedOnAnotherThreadAndAProxyIsServed) {
   ComPtr<_Vorlen> object = CreateScripted();
   ASSERT_TRUE(object);
-  ComPtr<IConnectionPointContainer> container;
-  ComPtr<IConnectionPoint> point;
-  ASSERT_EQ(object.As(IID_IConnectionPointContainer, container), S_OK);
-  ASSERT_EQ(container->FindConnectionPoint(DIID___Vorlen, point.put()), S_OK);
+  const ComPtr<IConnectionPoint> point = PointOf(object.get());
+  ASSERT_TRUE(point);
   ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(TestSink::Create());
   DWORD cookie = 0;
   ASSERT_EQ(point->Advise(sink.get(), &cookie), S_OK);
