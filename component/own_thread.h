@@ -8,7 +8,8 @@
 // with the HRESULT a proxy gives a caller outside its apartment
 // (RPC_E_WRONG_THREAD): its state is never entered by two threads at once.
 // IUnknown stays open to every thread (COM and the global interface table
-// release from others); its counts are interlocked.
+// release from others); its counts are interlocked. A thread's identifier
+// names it alone until the thread ends, and the apartment ends with it.
 #include <windows.h>
 
 #include <utility>
