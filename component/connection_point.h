@@ -2,7 +2,8 @@
 // The one connection point of a Vorlen object, for the event interface
 // __Vorlen. It is a part of the object: FindConnectionPoint hands out the same
 // point every time, and every reference to the point is one on the object.
-// Its connections are sinks of the object's event source.
+// Its connections are sinks of the object's event source. Its methods are
+// entered on the object's own thread only, as the object's are.
 #include <windows.h>
 
 #include <ocidl.h>
@@ -13,14 +14,15 @@
 
 #include "component/com_class.h"
 #include "component/enumerator.h"
+#include "component/own_thread.h"
 #include "job/event_source.h"
 
 namespace vorlen::com {
 
 class ConnectionPoint final : public ComClass<ConnectionPoint, PartLifetime, IConnectionPoint> {
  public:
-  ConnectionPoint(IConnectionPointContainer& container, EventSource& events)
-      : ComClass(container), container_(container), events_(events) {}
+  ConnectionPoint(IConnectionPointContainer& container, EventSource& events, const OwnThread& own)
+      : ComClass(container), container_(container), events_(events), own_(own) {}
 
   std::array<Answer, 2> Interfaces() {
     return {{{&IID_IUnknown, this}, {&IID_IConnectionPoint, this}}};
@@ -36,6 +38,7 @@ class ConnectionPoint final : public ComClass<ConnectionPoint, PartLifetime, ICo
  private:
   IConnectionPointContainer& container_;  // the object this point is part of
   EventSource& events_;                   // the object's
+  const OwnThread& own_;                  // the object's
   // The sinks connected here, in the order of connection, as EnumConnections
   // lists them.
   std::vector<ConnectionItems::Held> connections_;

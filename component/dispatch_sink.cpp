@@ -7,6 +7,7 @@
 namespace vorlen::com {
 
 void DispatchSink::Receive(TextView msgType, TextView msgLocation, TextView msg) {
+  if (!sink_) return;
   Bstr type, location, text;
   try {
     type = Bstr(msgType);

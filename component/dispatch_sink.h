@@ -5,7 +5,8 @@
 // BSTR of its own, made straight from the raiser's texts; nothing is read
 // back, and whatever the sink leaves there is freed afterwards. A sink's
 // failure is ignored: it must not keep the other sinks from their events nor
-// end the conversion.
+// end the conversion. The connection point connects no null sink; one would
+// receive nothing.
 #include <windows.h>
 
 #include <oaidl.h>

@@ -45,23 +45,25 @@ HRESULT VorlenObject::Create(REFIID iid, void** object) {
 
 HRESULT VorlenObject::GetTypeInfoCount(UINT* count) {
   if (count == nullptr) return E_POINTER;
-  *count = 1;
-  return S_OK;
+  *count = 0;
+  return own_.Enter([&] { *count = 1; });
 }
 
 HRESULT VorlenObject::GetTypeInfo(UINT index, LCID, ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
-  if (index != 0) return DISP_E_BADINDEX;
-  *info = ComPtr<ITypeInfo>(types_->dispatch()).detach();
-  return S_OK;
+  return own_.Enter([&] {
+    if (index != 0) return DISP_E_BADINDEX;
+    *info = ComPtr<ITypeInfo>(types_->dispatch()).detach();
+    return S_OK;
+  });
 }
 
 HRESULT VorlenObject::GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
   if (!IsEqualIID(iid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
   // The system's lookup writes through both arrays unchecked.
   if (count > 0 && (names == nullptr || ids == nullptr)) return E_POINTER;
-  return DispGetIDsOfNames(types_->dispatch(), names, count, ids);
+  return own_.Enter([&] { return DispGetIDsOfNames(types_->dispatch(), names, count, ids); });
 }
 
 HRESULT VorlenObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params,
@@ -72,34 +74,39 @@ HRESULT VorlenObject::Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS
                             (params->cNamedArgs > 0 && params->rgdispidNamedArgs == nullptr))) {
     return E_INVALIDARG;
   }
-  CallReference hold(static_cast<_Vorlen*>(this));
-  if (params != nullptr && types_->TooManyArguments(id, params->cArgs)) {
-    return DISP_E_BADPARAMCOUNT;
-  }
-  // The type information converts the arguments, supplies pdfPath's default
-  // and turns a failed method with error information into DISP_E_EXCEPTION.
-  return types_->dispatch()->Invoke(static_cast<_Vorlen*>(this), id, flags, params, result,
-                                    exception, argError);
+  // Refused here, before the type information, which would report the
+  // refusal of the method it calls as an exception (DISP_E_EXCEPTION).
+  return own_.Enter([&] {
+    CallReference hold(static_cast<_Vorlen*>(this));
+    if (params != nullptr && types_->TooManyArguments(id, params->cArgs)) {
+      return DISP_E_BADPARAMCOUNT;
+    }
+    // The type information converts the arguments, supplies pdfPath's default
+    // and turns a failed method with error information into DISP_E_EXCEPTION.
+    return types_->dispatch()->Invoke(static_cast<_Vorlen*>(this), id, flags, params, result,
+                                      exception, argError);
+  });
 }
 
 // _Vorlen
 
 template <class Body>
 HRESULT VorlenObject::Call(Body&& body) {
-  CallReference hold(static_cast<_Vorlen*>(this));
-  return AtBoundary([&] { body(core_.settings()); });
+  return own_.Enter([&] {
+    CallReference hold(static_cast<_Vorlen*>(this));
+    body(core_);
+  });
 }
 
 HRESULT VorlenObject::Convert(BSTR xmlPath, BSTR pdfPath, LONG* result) {
   if (result == nullptr) return E_POINTER;
   *result = 0;  // also the result of every failed conversion
-  CallReference hold(static_cast<_Vorlen*>(this));
-  return AtBoundary([&] { *result = core_.Convert(ToText(xmlPath), ToText(pdfPath)); });
+  return Call([&](Vorlen& core) { *result = core.Convert(ToText(xmlPath), ToText(pdfPath)); });
 }
 
-#define VORLEN_COM_METHOD(Setter, parameters, arguments)    \
-  HRESULT VorlenObject::Setter(parameters) {                \
-    return Call([&](Settings& s) { s.Setter(arguments); }); \
+#define VORLEN_COM_METHOD(Setter, parameters, arguments)                   \
+  HRESULT VorlenObject::Setter(parameters) {                               \
+    return Call([&](Vorlen& core) { core.settings().Setter(arguments); }); \
   }
 VORLEN_SETTERS(VORLEN_COM_TEXT, VORLEN_COM_FLAG, VORLEN_COM_NONE, VORLEN_COM_RECORD)
 
@@ -108,7 +115,7 @@ VORLEN_SETTERS(VORLEN_COM_TEXT, VORLEN_COM_FLAG, VORLEN_COM_NONE, VORLEN_COM_REC
 HRESULT VorlenObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
   if (points == nullptr) return E_POINTER;
   *points = nullptr;
-  return AtBoundary([&] {
+  return own_.Enter([&] {
     std::vector<ConnectionPointItems::Held> items{ComPtr<IConnectionPoint>(&point_)};
     if (FAILED(ConnectionPointEnumerator::Create(std::move(items), points))) {
       throw std::bad_alloc();
@@ -119,15 +126,17 @@ HRESULT VorlenObject::EnumConnectionPoints(IEnumConnectionPoints** points) {
 HRESULT VorlenObject::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
   if (point == nullptr) return E_POINTER;
   *point = nullptr;
-  if (!IsEqualIID(iid, DIID___Vorlen)) return CONNECT_E_NOCONNECTION;
-  *point = ComPtr<IConnectionPoint>(&point_).detach();
-  return S_OK;
+  return own_.Enter([&] {
+    if (!IsEqualIID(iid, DIID___Vorlen)) return CONNECT_E_NOCONNECTION;
+    *point = ComPtr<IConnectionPoint>(&point_).detach();
+    return S_OK;
+  });
 }
 
 // ISupportErrorInfo
 
 HRESULT VorlenObject::InterfaceSupportsErrorInfo(REFIID iid) {
-  return IsEqualIID(iid, IID__Vorlen) ? S_OK : S_FALSE;
+  return own_.Enter([&] { return IsEqualIID(iid, IID__Vorlen) ? S_OK : S_FALSE; });
 }
 
 // IProvideClassInfo2
@@ -135,18 +144,17 @@ HRESULT VorlenObject::InterfaceSupportsErrorInfo(REFIID iid) {
 HRESULT VorlenObject::GetClassInfo(ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
-  *info = ComPtr<ITypeInfo>(types_->coclass()).detach();
-  return S_OK;
+  return own_.Enter([&] { *info = ComPtr<ITypeInfo>(types_->coclass()).detach(); });
 }
 
 HRESULT VorlenObject::GetGUID(DWORD kind, GUID* guid) {
   if (guid == nullptr) return E_POINTER;
-  if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) {
-    *guid = GUID_NULL;
-    return E_INVALIDARG;
-  }
-  *guid = DIID___Vorlen;
-  return S_OK;
+  *guid = GUID_NULL;
+  return own_.Enter([&] {
+    if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+    *guid = DIID___Vorlen;
+    return S_OK;
+  });
 }
 
 }  // namespace vorlen::com

@@ -2,7 +2,9 @@
 // The COM object of class Vorlen: the dual interface _Vorlen over one core
 // Vorlen object, with its connection point for __Vorlen, class information and
 // error information. IDispatch is served from the embedded type library,
-// whose information every object shares (type_information.h).
+// whose information every object shares (type_information.h). Every method
+// but IUnknown's, here and on the connection point, is entered on the
+// object's own thread only (own_thread.h).
 #include <windows.h>
 
 #include <ocidl.h>
@@ -15,6 +17,7 @@
 #include "VorlenCOM.h"
 #include "component/connection_point.h"
 #include "component/counted_lifetime.h"
+#include "component/own_thread.h"
 #include "component/type_information.h"
 #include "job/vorlen.h"
 
@@ -43,7 +46,7 @@ class VorlenObject final
   static HRESULT Create(REFIID iid, void** object);
 
   explicit VorlenObject(std::shared_ptr<const TypeInformation> types)
-      : types_(std::move(types)), point_(*this, core_.events()) {}
+      : types_(std::move(types)), point_(*this, core_.events(), own_) {}
 
   std::array<Answer, 7> Interfaces() {
     _Vorlen* dual = this;
@@ -84,10 +87,12 @@ class VorlenObject final
   HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override;
 
  private:
-  // Runs one setter of the core under the method's own reference.
+  // Runs a method of _Vorlen that reaches the core, on the object's own
+  // thread and under the method's own reference.
   template <class Body>
   HRESULT Call(Body&& body);
 
+  const OwnThread own_;  // first: the connection point shares it
   std::shared_ptr<const TypeInformation> types_;
   Vorlen core_;
   ConnectionPoint point_;  // after core_, whose event source it serves

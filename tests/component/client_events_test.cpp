@@ -223,6 +223,40 @@ class FailingAllocator final : public IMallocSpy {
   void STDMETHODCALLTYPE PostHeapMinimize() override {}
 };
 
+// A sink that claims the event interface and IDispatch but answers both
+// with a null pointer.
+class NullAnsweringSink final : public IUnknown {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    *object = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown)) *object = this;
+    const bool claimed = IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, DIID___Vorlen) ||
+                         IsEqualIID(iid, IID_IDispatch);
+    return claimed ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+};
+
+TEST_F(Events, ASinkThatAnswersWithANullPointerIsRefusedAndTheHostLives) {
+  ComPtr<_Vorlen> object = CreateScripted();
+  ASSERT_TRUE(object);
+  const ComPtr<IConnectionPoint> point = PointOf(object.get());
+  ASSERT_TRUE(point);
+  NullAnsweringSink sink;
+  DWORD cookie = 7;
+  EXPECT_EQ(point->Advise(&sink, &cookie), CONNECT_E_CANNOTCONNECT);
+  EXPECT_EQ(cookie, 0u);
+  ComPtr<IEnumConnections> connections;
+  ASSERT_EQ(point->EnumConnections(connections.put()), S_OK);
+  EXPECT_EQ(connections->Skip(1), S_FALSE) << "nothing was connected";
+
+  const Bstr input = Scenario(kTwoMessages);
+  LONG result = 0;
+  ASSERT_EQ(object->Convert(input.get(), nullptr, &result), S_OK);
+  EXPECT_EQ(result, 1);
+}
+
 // A sink whose event cannot be made for lack of memory misses that event;
 // the other sinks and the conversion go on.
 TEST_F(Events, ASinkOutOfMemoryMissesItsEventAndNothingElse) {

@@ -39,6 +39,16 @@ ComPtr<_Vorlen> ClientTest::CreateScripted() {
   return object;
 }
 
+ComPtr<IConnectionPoint> ClientTest::PointOf(_Vorlen* object) {
+  ComPtr<IConnectionPointContainer> container;
+  ComPtr<IConnectionPoint> point;
+  EXPECT_EQ(object->QueryInterface(IID_IConnectionPointContainer, container.put_void()), S_OK);
+  if (container) {
+    EXPECT_EQ(container->FindConnectionPoint(DIID___Vorlen, point.put()), S_OK);
+  }
+  return point;
+}
+
 Bstr ClientTest::Scenario(const std::wstring& lines) {
   return Bstr((L"lines:" + lines).c_str());
 }

@@ -29,6 +29,8 @@ class ClientTest : public ::testing::Test {
   ComPtr<_Vorlen> Create();
   // An object whose converter is status_converter.exe.
   ComPtr<_Vorlen> CreateScripted();
+  // The object's connection point for __Vorlen.
+  static ComPtr<IConnectionPoint> PointOf(_Vorlen* object);
   // Input "path" for status_converter.exe: the status lines it writes.
   static Bstr Scenario(const std::wstring& lines);
   // The converter's command line of the conversions that follow is recorded

@@ -1,22 +1,28 @@
 // Conversions on several apartment threads of one process at once, as a
 // server runs them: each converter holds only its own two pipe ends, and a
-// converter that ends without a fin line is not held up by the others.
+// converter that ends without a fin line is not held up by the others. An
+// object used from a thread other than its own: directly it is refused,
+// through a proxy it serves.
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "client_fixture.h"
+#include "test_sink.h"
 
 namespace vorlen::test {
 namespace {
 
 constexpr int kThreads = 8;
+constexpr DISPID kConvert = 0x60030002;
+constexpr DISPID kSetHTML = 0x6003000B;
 
 std::string ReadRecord(const std::wstring& path) {
   std::ifstream in{std::filesystem::path(path), std::ios::binary};
@@ -197,6 +203,119 @@ TEST_F(Concurrency, AConverterWithoutFinIsNotHeldUpByTheOthers) {
     DeleteFileW(marker.c_str());
   }
   DeleteFileW(release.c_str());
+}
+
+// Invoke of a method with one argument, which stays the caller's.
+HRESULT InvokeWith(IDispatch* dispatch, DISPID id, VARIANTARG argument, VARIANT* result) {
+  DISPPARAMS params{&argument, nullptr, 1, 0};
+  return dispatch->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result, nullptr, nullptr);
+}
+
+VARIANTARG True() {
+  VARIANTARG flag;
+  VariantInit(&flag);
+  V_VT(&flag) = VT_BOOL;
+  V_BOOL(&flag) = VARIANT_TRUE;
+  return flag;
+}
+
+// What the calls through a direct pointer gave on a thread of their own.
+struct ForeignCalls {
+  HRESULT setter = S_OK, convert = S_OK, invoke = S_OK, typeInfoCount = S_OK, query = E_FAIL;
+  HRESULT advise = S_OK, unadvise = S_OK;
+  DWORD cookie = 7;
+};
+
+ForeignCalls CallDirectly(_Vorlen* object, IConnectionPoint* point, DWORD cookie, BSTR input,
+                          IDispatch* sink) {
+  ForeignCalls calls;
+  calls.setter = object->SetHTML(VARIANT_TRUE);
+  LONG result = 0;
+  calls.convert = object->Convert(input, nullptr, &result);
+  ComPtr<IDispatch> dispatch;
+  calls.query = object->QueryInterface(IID_IDispatch, dispatch.put_void());
+  if (dispatch) calls.invoke = InvokeWith(dispatch.get(), kSetHTML, True(), nullptr);
+  UINT count = 0;
+  calls.typeInfoCount = object->GetTypeInfoCount(&count);
+  calls.advise = point->Advise(sink, &calls.cookie);
+  calls.unadvise = point->Unadvise(cookie);
+  return calls;
+}
+
+TEST_F(Concurrency, ADirectPointerIsRefusedOnAnotherThreadAndAProxyIsServed) {
+  ComPtr<_Vorlen> object = CreateScripted();
+  ASSERT_TRUE(object);
+  const ComPtr<IConnectionPoint> point = PointOf(object.get());
+  ASSERT_TRUE(point);
+  ComPtr<TestSink> sink = ComPtr<TestSink>::Adopt(TestSink::Create());
+  DWORD cookie = 0;
+  ASSERT_EQ(point->Advise(sink.get(), &cookie), S_OK);
+  const std::wstring lines = L"msg|inf|a|one event\\r\\nfin|success\\r\\n";
+
+  const Bstr foreign = Recording(lines);
+  for (const bool inApartment : {false, true}) {
+    ForeignCalls calls;
+    std::thread([&] {
+      std::optional<Apartment> apartment;
+      if (inApartment) apartment.emplace();
+      calls = CallDirectly(object.get(), point.get(), cookie, foreign.get(), sink.get());
+    }).join();
+    const char* where = inApartment ? "another apartment's thread" : "a thread without COM";
+    EXPECT_EQ(calls.setter, RPC_E_WRONG_THREAD) << where;
+    EXPECT_EQ(calls.convert, RPC_E_WRONG_THREAD) << where;
+    EXPECT_EQ(calls.query, S_OK) << where << ": IUnknown serves every thread";
+    EXPECT_EQ(calls.invoke, RPC_E_WRONG_THREAD) << where;
+    EXPECT_EQ(calls.typeInfoCount, RPC_E_WRONG_THREAD) << where;
+    EXPECT_EQ(calls.advise, RPC_E_WRONG_THREAD) << where;
+    EXPECT_EQ(calls.cookie, 0u) << where;
+    EXPECT_EQ(calls.unadvise, RPC_E_WRONG_THREAD) << where;
+  }
+  EXPECT_EQ(RecordedCommandLine(), "(no record)") << "a converter was started";
+
+  // On its own thread the object has its old settings and its connection.
+  const Bstr own = Recording(lines);
+  LONG result = 0;
+  ASSERT_EQ(object->Convert(own.get(), nullptr, &result), S_OK);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(RecordedCommandLine(), "--server \"" + Narrow(own.get()) + "\"");
+  EXPECT_EQ(sink->calls.size(), 1u);
+
+  // Through a proxy the same calls arrive on the object's thread, which
+  // serves them while it waits for the other thread to finish. (IDispatch:
+  // its proxy needs no registration.)
+  IStream* stream = nullptr;
+  ASSERT_EQ(CoMarshalInterThreadInterfaceInStream(IID_IDispatch, object.get(), &stream), S_OK);
+  const Bstr proxied = Recording(lines);
+  HRESULT setter = E_FAIL, convert = E_FAIL;
+  VARIANT converted;
+  VariantInit(&converted);
+  HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread worker([&] {
+    {
+      Apartment apartment;
+      ComPtr<IDispatch> proxy;
+      if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID_IDispatch, proxy.put_void()))) {
+        setter = InvokeWith(proxy.get(), kSetHTML, True(), nullptr);
+        VARIANTARG input;
+        VariantInit(&input);
+        V_VT(&input) = VT_BSTR;
+        V_BSTR(&input) = proxied.get();
+        convert = InvokeWith(proxy.get(), kConvert, input, &converted);
+      }
+    }
+    SetEvent(done);
+  });
+  DWORD index = 0;
+  EXPECT_EQ(CoWaitForMultipleHandles(0, INFINITE, 1, &done, &index), S_OK);
+  worker.join();
+  CloseHandle(done);
+  EXPECT_EQ(setter, S_OK);
+  EXPECT_EQ(convert, S_OK);
+  EXPECT_EQ(V_VT(&converted), VT_I4);
+  EXPECT_EQ(V_I4(&converted), 1);
+  EXPECT_EQ(RecordedCommandLine(), "--server -i html \"" + Narrow(proxied.get()) + "\"");
+  EXPECT_EQ(sink->calls.size(), 2u);
+  EXPECT_EQ(point->Unadvise(cookie), S_OK);
 }
 
 }  // namespace
