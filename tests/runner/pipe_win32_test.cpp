@@ -98,7 +98,8 @@ class NameHolder {
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     for (int waited = 0; waited < 10000; waited += 10) {
-      if (WaitNamedPipeA(name.substr(0, name.find(' ')).c_str(), 1) || GetLastError() != ERROR_FILE_NOT_FOUND) {
+      if (WaitNamedPipeA(name.substr(0, name.find(' ')).c_str(), 1) ||
+          GetLastError() != ERROR_FILE_NOT_FOUND) {
         holds_ = true;
         return;
       }
@@ -199,9 +200,9 @@ class Win32PipeNames : public ScriptedJob<CountingPlatform> {
 // forger's own writes reach the run's instance. On Windows the first-instance
 // flag refuses the name. Either way the run takes the anonymous pipe.
 TEST_F(Win32PipeNames, AForgerBehindTheNameIsNeverTrusted) {
-  std::string names;
-  for (int n = 1; n <= 40; ++n) names += " \\\\.\\pipe\\vorlen-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(n);
-  const NameHolder forger("forge", names.substr(1));
+  const PredictableNames predictable;
+  ASSERT_TRUE(predictable);
+  const NameHolder forger("forge", PredictableNames::Name());
   ASSERT_TRUE(forger);
   constexpr int kRuns = 16;
   int outcomes[3] = {};
