@@ -2,14 +2,24 @@
 #   linux, linux-asan: tests run natively.
 #   win64:             tests run under 64-bit Wine in the tree's own prefix.
 #   win32:             tests run under 32-bit Wine in the tree's own 32-bit
-#                      prefix, where the machine runs 32-bit code
-#                      (cmake/run-tests.sh probes first and skips otherwise).
+#                      prefix (cmake/run-tests.sh finds how 32-bit code runs
+#                      here: natively or through qemu-i386).
+# The tests' Wine is Wine 10 of a private Debian 13 root (VORLEN_WINE_ROOT,
+# made by `make setup`), entered through cmake/wine-root.sh; with
+# VORLEN_WINE_ROOT empty, the host's Wine.
+# Where the test framework is missing (`make demo` does not install it), the
+# tree leaves its tests out: VORLEN_TESTING is then OFF.
 
 set(VORLEN_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
 
 # GoogleTest from Debian's sources, built with this tree's compiler.
 find_path(VORLEN_GOOGLETEST_DIR CMakeLists.txt PATHS /usr/src/googletest NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
-vorlen_require(VORLEN_GOOGLETEST_DIR googletest)
+if(NOT VORLEN_GOOGLETEST_DIR)
+  vorlen_leave_out("the tests" googletest)
+  set(VORLEN_TESTING OFF)
+  return()
+endif()
+set(VORLEN_TESTING ON)
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
@@ -18,12 +28,35 @@ add_subdirectory(${VORLEN_GOOGLETEST_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE
 if(VORLEN_WINDOWS)
   # The 64-bit tree's installer tests have 32-bit steps too. The 32-bit loader
   # is not the `wine` on PATH, which on Debian falls back to 64-bit Wine; where
-  # it is missing, cmake/run-tests.sh skips the 32-bit runs and says why.
-  find_program(VORLEN_WINE64 wine64 HINTS /usr/lib/wine DOC "64-bit Wine loader")
-  find_program(VORLEN_WINE32 wine PATHS /usr/lib/wine NO_DEFAULT_PATH DOC "32-bit Wine loader")
-  find_program(VORLEN_WINESERVER wineserver HINTS /usr/lib/wine DOC "Wine's server")
-  vorlen_require(VORLEN_WINE64 wine64)
-  vorlen_require(VORLEN_WINESERVER wine64)
+  # it cannot run, cmake/run-tests.sh skips the 32-bit runs and says why.
+  cmake_path(ABSOLUTE_PATH CMAKE_BINARY_DIR NORMALIZE OUTPUT_VARIABLE binary)
+  cmake_path(GET binary PARENT_PATH trees)
+  set(VORLEN_WINE_ROOT ${trees}/tools/wine-root CACHE PATH
+    "the private Debian root whose Wine runs the tests (make setup makes it); empty for the host's Wine")
+  if(VORLEN_WINE_ROOT)
+    # One small program per Wine program, each entering the root with the
+    # source folder and the build trees seen at the same paths.
+    set(dirs ${PROJECT_SOURCE_DIR} ${binary})
+    if(NOT trees STREQUAL "/")
+      list(APPEND dirs ${trees})
+    endif()
+    list(JOIN dirs : dirs)
+    foreach(program wine wine64 wineserver)
+      file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/wine-root/${program} @ONLY CONTENT
+        "#!/bin/sh\nexec bash '${VORLEN_SOURCE_DIR}/cmake/wine-root.sh' '${VORLEN_WINE_ROOT}' '${dirs}' \\\n  /usr/lib/wine/${program} \"$@\"\n")
+      file(CHMOD ${CMAKE_BINARY_DIR}/wine-root/${program} PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+        GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+    endforeach()
+    set(VORLEN_WINE64 ${CMAKE_BINARY_DIR}/wine-root/wine64)
+    set(VORLEN_WINE32 ${CMAKE_BINARY_DIR}/wine-root/wine)
+    set(VORLEN_WINESERVER ${CMAKE_BINARY_DIR}/wine-root/wineserver)
+  else()
+    find_program(VORLEN_WINE64 wine64 HINTS /usr/lib/wine DOC "64-bit Wine loader")
+    find_program(VORLEN_WINE32 wine PATHS /usr/lib/wine NO_DEFAULT_PATH DOC "32-bit Wine loader")
+    find_program(VORLEN_WINESERVER wineserver HINTS /usr/lib/wine DOC "Wine's server")
+    vorlen_require(VORLEN_WINE64 wine64)
+    vorlen_require(VORLEN_WINESERVER wine64)
+  endif()
   math(EXPR bits "${CMAKE_SIZEOF_VOID_P} * 8")
   set(VORLEN_WINE ${VORLEN_WINE${bits}})
   set(VORLEN_WINEARCH win${bits})

@@ -17,6 +17,7 @@ shift 2
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
 qemu=$dir/usr/bin/qemu-i386
+source "$(dirname "$0")/debian-sources.sh"
 
 fetch() {
   if [ ! -x "$qemu" ]; then
@@ -40,17 +41,6 @@ fetch() {
     [1-9][0-9].* | 9.* | 8.[1-9]*) echo "$version" ;;
     *) echo "qemu-i386 $version is older than 8.1" >&2; return 1 ;;
   esac
-}
-
-# The URI of the machine's Debian archive: a sources entry (one-line or
-# deb822) whose suites include this release's codename.
-debian_uri() {
-  cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources 2>/dev/null |
-    awk -v suite="$1" '
-      /^deb / { for (i = 3; i <= NF; i++) if ($i == suite) { print $2; exit } }
-      /^URIs:/ { uri = $2 }
-      /^Suites:/ { for (i = 2; i <= NF; i++) if ($i == suite && uri != "") { print uri; exit } }
-      /^$/ { uri = "" }' | head -n 1
 }
 
 # Debian's own entry for i386 ELF, with our name, our interpreter and flag F
