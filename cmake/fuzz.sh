@@ -1,22 +1,17 @@
 #!/usr/bin/env bash
 # Builds the protocol fuzzer with clang in BUILD/fuzz and runs it for SECONDS.
-#   cmake/fuzz.sh BUILD SECONDS [--if-available]
-# With --if-available a missing clang or libFuzzer runtime skips the run
-# (with a note) instead of failing it. The corpus is kept in BUILD/fuzz/corpus
-# from one run to the next.
+#   cmake/fuzz.sh BUILD SECONDS
+# A missing clang or libFuzzer runtime fails the run: `make setup` installs
+# them. The corpus is kept in BUILD/fuzz/corpus from one run to the next.
 set -eu
-build=$1 seconds=$2 optional=${3:-}
+build=$1 seconds=$2
 root=$(cd "$(dirname "$0")/.." && pwd)
 tree=$build/fuzz
 
 clang=$(command -v clang++ || true)
 runtime=$(ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a 2>/dev/null | head -n 1)
 if [ -z "$clang" ] || [ -z "$runtime" ]; then
-  if [ "$optional" = --if-available ]; then
-    echo "== fuzz: skipped (clang++ with libFuzzer not installed; VORLEN_FUZZ=1 bash cmake/setup.sh)"
-    exit 0
-  fi
-  echo "fuzz: clang++ with libFuzzer is missing (VORLEN_FUZZ=1 bash cmake/setup.sh)" >&2
+  echo "fuzz: clang++ with libFuzzer is missing (make setup installs clang and libclang-rt-14-dev)" >&2
   exit 1
 fi
 

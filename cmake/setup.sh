@@ -1,50 +1,81 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the builds and tests need. Quick when all
-# are present; as root it installs what is missing, otherwise it names it.
-# 32-bit Wine (wine32:i386) is added unless VORLEN_NO_32BIT=1: where the kernel
-# refuses 32-bit programs it still runs through qemu-i386 (cmake/qemu-i386.sh).
-# Then the npm packages of tests/dist/sbom (the CycloneDX schemas and their
-# validator), at the versions its package-lock.json pins, into
-# VORLEN_TOOLS/sbom (build/tools/sbom by default).
+# Installs what `make demo` or `make test` runs; quick when all is present.
+#   setup.sh demo   the native and 64-bit Windows toolchains and the host's
+#                   64-bit Wine: what the demo builds and runs, nothing more
+#   setup.sh test   (the default) all that `make test` runs as well: the
+#                   32-bit toolchain, the test and benchmark libraries, the
+#                   fuzzer's compiler, the MSI and signing tools, the npm
+#                   packages of tests/dist/sbom (VORLEN_TOOLS/sbom), and the
+#                   private Debian root whose Wine runs the Windows tests
+#                   (VORLEN_TOOLS/wine-root, cmake/make-wine-root.sh)
+# VORLEN_TOOLS is build/tools by default. As root it installs what is missing;
+# otherwise it names it. Nothing 32-bit is added to this machine: the 32-bit
+# Wine lives in the root only.
 set -eu
 source=$(cd "$(dirname "$0")/.." && pwd)
 tools=${VORLEN_TOOLS:-$source/build/tools}
-packages=(cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools binutils-mingw-w64-i686
-  binutils-mingw-w64-x86-64 wine64 libwine-dev googletest libgtest-dev libbenchmark-dev poppler-utils
-  clang-format wixl msitools osslsigncode openssl zip libxml2-utils)
-if [ "${VORLEN_FUZZ:-0}" = 1 ]; then packages+=(clang libclang-rt-14-dev); fi
-runs32=0
-if [ "${VORLEN_NO_32BIT:-0}" != 1 ]; then
-  runs32=1
-  packages+=(wine32:i386)
+mode=${1:-test}
+case $mode in demo | test) ;; *) echo "usage: setup.sh [demo|test]" >&2; exit 2 ;; esac
+
+packages=(cmake make g++ g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w64-tools
+  wine64 wine64-tools libwine-dev poppler-utils)
+if [ "$mode" = test ]; then
+  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest libgtest-dev libbenchmark-dev
+    clang clang-format libclang-rt-14-dev wixl msitools osslsigncode openssl zip libxml2-utils
+    mmdebstrap)
 fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 # Node.js and npm may come from elsewhere than Debian; Debian's only where there are none.
-command -v npm >/dev/null || missing+=(nodejs npm)
+[ "$mode" = demo ] || command -v npm >/dev/null || missing+=(nodejs npm)
+
+# apt-get update, three times at most. A mirror in the middle of a sync fails
+# one index or another for a while; what the other indexes list still
+# installs, so the indexes that failed are only remembered, to be named if a
+# package cannot be had.
+failed_indexes=""
+update() {
+  local try log
+  log=$(mktemp)
+  for try in 1 2 3; do
+    if apt-get update -q >"$log" 2>&1; then rm -f "$log"; failed_indexes=""; return; fi
+    failed_indexes=$(grep -E '^(E|W|Err):' "$log" | grep -v '^W: Some index files failed' || true)
+    [ $try = 3 ] || sleep 10
+  done
+  rm -f "$log"
+  echo "setup: some package indexes could not be read; installing from the rest:" >&2
+  printf '  %s\n' "$failed_indexes" >&2
+}
+
 if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" != 0 ]; then
     echo "setup: missing Debian packages: ${missing[*]}" >&2
-    [ $runs32 = 1 ] && echo "setup: wine32:i386 needs 'dpkg --add-architecture i386' first" >&2
-    echo "setup: install them as root (apt-get install ${missing[*]}) and run again" >&2
+    echo "setup: install them as root (apt-get install --no-install-recommends ${missing[*]}) and run again" >&2
     exit 1
   fi
   echo "setup: installing ${missing[*]}"
   export DEBIAN_FRONTEND=noninteractive
-  if [ $runs32 = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
+  update
+  apt=(apt-get install -y -q --no-install-recommends)
+  if ! "${apt[@]}" "${missing[@]}" >/dev/null 2>&1; then
+    # One by one, so that a package that cannot be had keeps none of the
+    # others out, and the failure names it.
+    failed=()
+    for p in "${missing[@]}"; do
+      out=$("${apt[@]}" "$p" 2>&1) || { failed+=("$p"); printf '%s\n' "$out" | grep '^E:' | sed 's/^/  /' >&2; }
+    done
+    if [ ${#failed[@]} -gt 0 ]; then
+      echo "setup: could not install ${failed[*]}" >&2
+      [ -z "$failed_indexes" ] || { echo "setup: these package indexes could not be read:" >&2; printf '  %s\n' "$failed_indexes" >&2; }
+      exit 1
+    fi
   fi
-  # A mirror in the middle of a sync fails one index or another for a while;
-  # what the other indexes list still installs, so a last failure only warns.
-  for try in 1 2 3; do
-    apt-get update -qq && break
-    [ $try = 3 ] && echo "setup: some package indexes could not be read; installing from the rest" >&2
-    sleep 10
-  done
-  apt-get install -y -qq "${missing[@]}" >/dev/null
+  # A tree configured before these were here left some parts out: its next
+  # build configures it again (see the top CMakeLists.txt).
 fi
+[ "$mode" = demo ] && exit 0
 
 # Again only when the lock file changed. Its optional dependencies (an XML
 # validator that builds native code) are left out.
@@ -55,3 +86,5 @@ if ! cmp -s "$lock" "$tools/sbom/package-lock.json" || [ ! -d "$tools/sbom/node_
   cp "$source/tests/dist/sbom/package.json" "$lock" "$tools/sbom/"
   npm ci --prefix "$tools/sbom" --omit=optional --no-audit --no-fund --loglevel=error >/dev/null
 fi
+
+bash "$source/cmake/make-wine-root.sh" "$tools/wine-root"
