@@ -42,7 +42,7 @@ fi
 case $prefix in /*) ;; *) prefix=$PWD/$prefix ;; esac
 wine=${VORLEN_WINE32:-/usr/lib/wine/wine}
 if [ ! -x "$wine" ]; then
-  echo "32-bit Wine is not installed (wine32:i386)"
+  echo "32-bit Wine is missing ($wine; make setup puts it into the Wine root)"
   exit 1
 fi
 # A prefix that exists keeps its architecture: Wine refuses WINEARCH=win32 for

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A build tree's Wine prefix and its persistent wineserver. `prepare` makes the
 # prefix once (safe to run concurrently) with the null graphics driver, so that
-# message boxes block as on Windows and tests can read and dismiss them; `start`
+# message boxes block as on Windows and tests can read and dismiss them, and
+# reporting Windows 10, as users' machines do (a new prefix of Wine 8 reports
+# Windows 7); `start`
 # prepares it and keeps one server up; `stop` stops that. The tree's wine-run
 # sets VORLEN_WINE (the loader of its word size), WINEARCH and VORLEN_WINESERVER
 # (`wine-run --host`); Debian's 64-bit ones otherwise.
@@ -12,17 +14,18 @@ usage="usage: wine-prefix.sh prepare|start|stop PREFIX"
 action=${1:?$usage}
 export WINEPREFIX=${2:?$usage} WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export VORLEN_WINE=${VORLEN_WINE:-/usr/lib/wine/wine64} WINEARCH=${WINEARCH:-win64}
-server=${VORLEN_WINESERVER:-wineserver}
+server=${VORLEN_WINESERVER:-/usr/lib/wine/wineserver}
 
 prepare() (
   mkdir -p "$WINEPREFIX" && exec 9>"$WINEPREFIX.lock" && flock 9 || exit 1
-  if [ ! -f "$WINEPREFIX/.vorlen-ready" ]; then
+  if [ ! -f "$WINEPREFIX/.vorlen-ready-win10" ]; then
     "$VORLEN_WINE" wineboot -i >/dev/null 2>&1 || exit 1
     "$VORLEN_WINE" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1 || exit 1
+    "$VORLEN_WINE" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1 || exit 1
     # The first session after the driver change still answers -1 from MessageBox.
     "$server" -k 2>/dev/null || true
     "$server" -w 2>/dev/null || true
-    touch "$WINEPREFIX/.vorlen-ready"
+    touch "$WINEPREFIX/.vorlen-ready-win10"
   fi
 )
 

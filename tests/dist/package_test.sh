@@ -38,9 +38,10 @@ views() {
   fi
 }
 
-# 1. A fresh prefix, and a copy of it for the reference. Each gets one
+# 1. A fresh prefix reporting Windows 10, and a copy of it for the reference. Each gets one
 # persistent server, whose services start away from this script's pipes.
 "$wine" wineboot -i >/dev/null 2>&1 </dev/null
+"$wine" reg add 'HKCU\Software\Wine' /v Version /d win10 /f >/dev/null 2>&1 </dev/null
 "$server" -k 2>/dev/null
 cp -a "$work/prefix" "$work/reference"
 for p in "$work/prefix" "$work/reference"; do
