@@ -4,6 +4,7 @@
 // the ANSI code page; the program's name and the log cross as UTF-16.
 #include <windows.h>
 
+#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
@@ -35,7 +36,7 @@ constexpr std::size_t kLongestAnsiCommandLine = 65535;
 // The longest line that the command interpreter takes ("The maximum length of
 // the string that you can use at the command prompt is 8191 characters"): a
 // batch converter runs through it, and a longer line would start one that
-// ends without a word.
+// ends without a word. Counted on the line that the interpreter receives.
 constexpr std::size_t kLongestBatchCommandLine = 8191;
 
 // Without best fit, a character that the code page lacks becomes the code
@@ -43,6 +44,8 @@ constexpr std::size_t kLongestBatchCommandLine = 8191;
 // a backslash, which split a value into options of the caller's choosing, and
 // letters became other letters (a different file name). UTF-8 has no best fit
 // and refuses the flag.
+// Callers keep `text` within kLongestCommandLine, far below the int that the
+// conversion counts in.
 std::string ToAnsi(const Text& text) {
   if (text.empty()) return std::string();
   const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
@@ -87,9 +90,23 @@ std::size_t IncompleteAnsiTail(std::string_view bytes) {
 // ("Services cannot directly interact with a user as of Windows Vista"),
 // though its WinSta0 still says it is visible. Elsewhere a window station
 // that is not visible, or whose flags cannot be read, has nobody either.
-bool InteractiveStation() {
+// ProcessIdToSessionId opens the process by its id, which a process whose
+// own DACL or a sandbox denies that access cannot do; the process token says
+// the same without opening anything. Where neither tells, the window station
+// decides.
+bool InSessionZero() {
   DWORD session = 0;
-  if (!ProcessIdToSessionId(GetCurrentProcessId(), &session) || session == 0) return false;
+  if (ProcessIdToSessionId(GetCurrentProcessId(), &session)) return session == 0;
+  HANDLE opened = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
+  const std::unique_ptr<void, decltype(&CloseHandle)> token(opened, &CloseHandle);
+  DWORD size = 0;
+  return GetTokenInformation(token.get(), TokenSessionId, &session, sizeof session, &size) &&
+         session == 0;
+}
+
+bool InteractiveStation() {
+  if (InSessionZero()) return false;
   HWINSTA station = GetProcessWindowStation();
   USEROBJECTFLAGS flags{};
   if (station == nullptr ||
@@ -99,10 +116,11 @@ bool InteractiveStation() {
   return (flags.dwFlags & WSF_VISIBLE) != 0;
 }
 
-// "`what` failed: " with the system's code and text for `error`, for the log.
-// The text holds nothing of the caller's (its inserts stay as they are), so
-// it has no password to mask.
+// "`what` failed: " with the system's code and text for `error` (just
+// "`what` failed" for 0), for the log. The text holds nothing of the
+// caller's (its inserts stay as they are), so it has no password to mask.
 Text SystemFailure(TextView what, DWORD error) {
+  if (error == 0) return Text(what) + u" failed";
   Text line = Text(what) + u" failed: " + FromUtf8(std::to_string(error));
   wchar_t text[512] = {};
   DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -110,6 +128,94 @@ Text SystemFailure(TextView what, DWORD error) {
   while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n')) --length;
   if (length > 0) line += u" " + Text(reinterpret_cast<const char16_t*>(text), length);
   return line;
+}
+
+// The system's own command interpreter, by its full name in the system
+// folder. %COMSPEC% is only the environment's, which whoever set the host's
+// environment can point at any program.
+Text CommandInterpreter() {
+  wchar_t folder[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return Text();
+  return Text(reinterpret_cast<const char16_t*>(folder), length) + u"\\cmd.exe";
+}
+
+// What the start hands the system: the file it runs and its command line.
+struct Launch {
+  Text application, line;
+};
+
+// A batch file is started through the command interpreter by this process
+// itself. Handed one as lpApplicationName, Windows runs "cmd.exe /c" and the
+// line with no quotes of its own, and cmd takes the first and last quote of a
+// line like "C:\my tools\conv.cmd" --server "in.xml" off, which leaves a
+// request for C:\my; it also hands cmd the ANSI copy of the line, which names
+// no file in a folder that the code page cannot spell. The batch file goes by
+// its exact UTF-16 path; its arguments are those of `asHanded`. Empty when
+// the interpreter cannot be named.
+Launch BatchLaunch(const Text& batchFile, const Text& asHanded) {
+  const Text interpreter = CommandInterpreter();
+  if (interpreter.empty()) return {};
+  const std::size_t arguments = ParseCommandLine(asHanded).front().end;
+  return {interpreter,
+          BatchFileCommandLine(interpreter, batchFile, TextView(asHanded).substr(arguments))};
+}
+
+// A thread that impersonates at identification level, or anonymously, can
+// open no object as the user it names ("SecurityIdentification: The server
+// can obtain information about the client ... but cannot impersonate the
+// client"), and every pipe is such an object: neither the named pipe nor
+// CreatePipe's own can be made as it.
+bool ImpersonatesWithoutAccess() {
+  HANDLE opened = nullptr;
+  if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &opened)) return false;
+  const std::unique_ptr<void, decltype(&CloseHandle)> token(opened, &CloseHandle);
+  SECURITY_IMPERSONATION_LEVEL level = SecurityAnonymous;
+  DWORD size = 0;
+  return GetTokenInformation(token.get(), TokenImpersonationLevel, &level, sizeof level, &size) &&
+         level < SecurityImpersonation;
+}
+
+struct AnonymousPipe {
+  SECURITY_ATTRIBUTES attributes;
+  HANDLE read = nullptr, write = nullptr;
+  DWORD error = 0;
+};
+
+DWORD WINAPI MakeAnonymousPipe(void* parameter) {
+  auto& pipe = *static_cast<AnonymousPipe*>(parameter);
+  if (!::CreatePipe(&pipe.read, &pipe.write, &pipe.attributes, 0)) pipe.error = GetLastError();
+  return 0;
+}
+
+// An anonymous pipe. Where the calling thread's impersonation allows no
+// pipe, a new thread of the process, which impersonates nobody, makes it:
+// the caller's own token is never touched. The converter runs as the process
+// anyway (CreateProcess gives a child the process's token).
+bool CreateAnonymousPipe(SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd, HANDLE& writeEnd) {
+  if (::CreatePipe(&readEnd, &writeEnd, &attributes, 0)) return true;
+  const DWORD error = GetLastError();
+  AnonymousPipe pipe{attributes};
+  HANDLE thread = nullptr;
+  if (!ImpersonatesWithoutAccess() ||
+      (thread = CreateThread(nullptr, 0, MakeAnonymousPipe, &pipe, 0, nullptr)) == nullptr) {
+    SetLastError(error);
+    return false;
+  }
+  WaitForSingleObject(thread, INFINITE);
+  CloseHandle(thread);
+  readEnd = pipe.read;
+  writeEnd = pipe.write;
+  SetLastError(pipe.error);
+  return pipe.error == 0;
+}
+
+// Any process of the session can read debug output. A debugger that asks
+// for UTF-16 gets the text whole; older readers get it in the code page
+// ("OutputDebugStringW converts the specified string based on the current
+// system locale information and passes it to OutputDebugStringA").
+void DebugLog(const Text& text) {
+  OutputDebugStringW(reinterpret_cast<const wchar_t*>(text.c_str()));
 }
 
 HANDLE AsHandle(RawHandle handle) {
@@ -170,9 +276,14 @@ class InheritableWhileLive {
       ++set_;
     }
   }
+  // A flag that stays set lets a child that another thread starts meanwhile
+  // inherit the end until the run closes it, right after the start: the log
+  // records it.
   ~InheritableWhileLive() {
     for (std::size_t i = 0; i < set_; ++i) {
-      SetHandleInformation(handles_[i], HANDLE_FLAG_INHERIT, 0);
+      if (!SetHandleInformation(handles_[i], HANDLE_FLAG_INHERIT, 0)) {
+        DebugLog(SystemFailure(u"Resetting the inherit flag of a pipe end", GetLastError()));
+      }
     }
   }
   InheritableWhileLive(const InheritableWhileLive&) = delete;
@@ -214,24 +325,38 @@ class Win32Platform final : public Platform {
     HANDLE r = nullptr;
     HANDLE w = nullptr;
     // Where no named pipe of this process's own can be made, the output comes
-    // through an anonymous pipe, and the run waits on a timer instead.
-    const bool created =
-        (direction == PipeDirection::FromChild && win32::WatchedPipe::Create(attributes, r, w)) ||
-        ::CreatePipe(&r, &w, &attributes, 0) != FALSE;
-    if (!created) return {};
+    // through an anonymous pipe, and the run waits on a timer instead; the
+    // log says why.
+    if (direction == PipeDirection::FromChild) {
+      const win32::WatchedPipe::Failure failure = win32::WatchedPipe::Create(attributes, r, w);
+      if (failure.step == nullptr) return {Own(AsRaw(r)), Own(AsRaw(w))};
+      Log(SystemFailure(failure.step, failure.error));
+    }
+    if (!CreateAnonymousPipe(attributes, r, w)) {
+      Log(SystemFailure(u"CreatePipe", GetLastError()));
+      return {};
+    }
     return {Own(AsRaw(r)), Own(AsRaw(w))};
   }
 
   Child Start(const Text& program, const Text& commandLine, RawHandle input, RawHandle output,
               Text& asHanded) override {
     // The converter receives its line as the ANSI code page carries it, so
-    // that the line it reads as UTF-16 and the one it reads as ANSI agree.
-    const std::string ansi = ToAnsi(commandLine);
+    // that the line it reads as UTF-16 and the one it reads as ANSI agree. A
+    // line too long for the system is converted only as far as an alert
+    // shows it.
+    const bool tooLong = commandLine.size() >= kLongestCommandLine;
+    const std::string ansi =
+        ToAnsi(tooLong ? commandLine.substr(0, kLongestAlertText + 1) : commandLine);
     asHanded = FromAnsi(ansi);
-    if (program.empty() || asHanded.size() >= kLongestCommandLine ||
-        ansi.size() >= kLongestAnsiCommandLine ||
-        (IsBatchFile(program) && asHanded.size() > kLongestBatchCommandLine)) {
+    if (program.empty() || tooLong || asHanded.size() >= kLongestCommandLine ||
+        ansi.size() >= kLongestAnsiCommandLine) {
       return {};
+    }
+    Launch launch{program, asHanded};
+    if (IsBatchFile(program)) {
+      launch = BatchLaunch(program, asHanded);
+      if (launch.application.empty() || launch.line.size() > kLongestBatchCommandLine) return {};
     }
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof(STARTUPINFOW);
@@ -260,12 +385,11 @@ class Win32Platform final : public Platform {
     } else if (listsInherited_) {
       return {};
     }
-    // CreateProcessW may write into the command line, so it gets its own copy.
-    // Named by its exact UTF-16 name, the program is found whatever the code
-    // page can spell, and not searched for. The converter's own process and
-    // thread handles are not inheritable: a child started meanwhile by
-    // another thread of the host keeps none of them.
-    Text line = asHanded;
+    // CreateProcessW may write into the command line: it writes into the
+    // launch's own copy. Named by its exact UTF-16 name, the program is found
+    // whatever the code page can spell, and not searched for. The converter's
+    // own process and thread handles are not inheritable: a child started
+    // meanwhile by another thread of the host keeps none of them.
     PROCESS_INFORMATION info{};
     BOOL started = FALSE;
     DWORD error = 0;
@@ -275,9 +399,9 @@ class Win32Platform final : public Platform {
         Log(SystemFailure(u"SetHandleInformation", inheritable.error()));
         return {};
       }
-      started = CreateProcessW(reinterpret_cast<const wchar_t*>(program.c_str()),
-                               reinterpret_cast<wchar_t*>(line.data()), nullptr, nullptr, TRUE,
-                               flags, nullptr, nullptr, &startup.StartupInfo, &info);
+      started = CreateProcessW(reinterpret_cast<const wchar_t*>(launch.application.c_str()),
+                               reinterpret_cast<wchar_t*>(launch.line.data()), nullptr, nullptr,
+                               TRUE, flags, nullptr, nullptr, &startup.StartupInfo, &info);
       error = started ? 0 : GetLastError();
     }
     // Blocked by policy (an attack-surface rule, AppLocker, App Control) or
@@ -327,13 +451,7 @@ class Win32Platform final : public Platform {
     MessageBoxA(nullptr, ToAnsi(prompt).c_str(), nullptr, static_cast<UINT>(style));
   }
 
-  // Any process of the session can read debug output. A debugger that asks
-  // for UTF-16 gets the text whole; older readers get it in the code page
-  // ("OutputDebugStringW converts the specified string based on the current
-  // system locale information and passes it to OutputDebugStringA").
-  void Log(const Text& text) override {
-    OutputDebugStringW(reinterpret_cast<const wchar_t*>(text.c_str()));
-  }
+  void Log(const Text& text) override { DebugLog(text); }
 
   // A WM_QUIT belongs to the host's own loop: it goes back to the queue, with
   // its exit code, and the rest of the queue waits for the next cycle.

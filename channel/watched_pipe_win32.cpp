@@ -118,20 +118,25 @@ bool ServedElsewhere(HANDLE writeEnd) {
 
 // A pipe that this process alone serves, or none: the caller then takes an
 // anonymous pipe and its timed waits.
-bool WatchedPipe::Create(const SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd, HANDLE& writeEnd) {
+WatchedPipe::Failure WatchedPipe::Create(const SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd,
+                                         HANDLE& writeEnd) {
+  const auto failed = [](const char16_t* step) { return Failure{step, GetLastError()}; };
   std::wstring name;
   const LocalMemory<void> descriptor = OwnerAndSystemOnly();
-  if (!descriptor || !RandomName(name)) return false;
+  if (!descriptor) return failed(u"Security descriptor of the output pipe");
+  if (!RandomName(name)) return failed(u"Name of the output pipe");
   SECURITY_ATTRIBUTES secured = attributes;
   secured.lpSecurityDescriptor = descriptor.get();
   // One instance, first of its name, local clients only: an existing pipe of
   // the name refuses it (FILE_FLAG_FIRST_PIPE_INSTANCE: ERROR_ACCESS_DENIED),
   // and once this process has connected its own write end, nobody else can.
+  // With 128 random bits in the name, that refusal means that another
+  // process holds pipes under this process's names: the log says so.
   UniqueHandle server = Owning(CreateNamedPipeW(
       name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1,
       kDefaultBufferSize, kDefaultBufferSize, 0, &secured));
-  if (!server) return false;
+  if (!server) return failed(u"CreateNamedPipe");
   // Identification level only: should the end lead to another server after
   // all, that server learns who connected but cannot act as this user.
   UniqueHandle client = Owning(CreateFileW(
@@ -140,9 +145,10 @@ bool WatchedPipe::Create(const SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd,
   // Wine 8 makes a first instance beside another process's pipe of the same
   // open mode and connects a client to that pipe instead: whatever the
   // converter wrote would go there, and that process's writes here.
-  if (!client || ServedElsewhere(client.get())) return false;
+  if (!client) return failed(u"Opening the output pipe");
+  if (ServedElsewhere(client.get())) return {u"The output pipe leads elsewhere; opening it", 0};
   auto watch = std::make_unique<WatchedPipe>(server.release());
-  if (!watch->Open(client.get())) return false;
+  if (!watch->Open(client.get())) return failed(u"Checking the output pipe");
   readEnd = watch->pipe_;
   {
     Registry& registry = Watches();
@@ -150,7 +156,7 @@ bool WatchedPipe::Create(const SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd,
     registry.watches[readEnd] = std::move(watch);
   }
   writeEnd = client.release();
-  return true;
+  return {};
 }
 
 WatchedPipe* WatchedPipe::Find(HANDLE readEnd) {

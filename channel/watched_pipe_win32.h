@@ -17,11 +17,17 @@ namespace vorlen::win32 {
 
 class WatchedPipe {
  public:
+  // Why a pipe was not made: the step that failed and the system's code for
+  // it (0 where the system reported none).
+  struct Failure {
+    const char16_t* step = nullptr;  // null: the pipe was made
+    DWORD error = 0;
+  };
   // Creates the pipe with the system's default buffer size; both ends are
   // inheritable when `attributes` says so (its security descriptor is not
-  // used). False when the system cannot, or when the write end does not lead
+  // used). Fails when the system cannot, or when the write end does not lead
   // into this process's own read end: another process holds the name.
-  static bool Create(const SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd, HANDLE& writeEnd);
+  static Failure Create(const SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd, HANDLE& writeEnd);
   // The watch of `readEnd`, or null when it is no watched pipe's read end.
   // Only the thread that created the pipe uses the watch.
   static WatchedPipe* Find(HANDLE readEnd);

@@ -20,6 +20,17 @@ bool IsBatchFile(TextView file) {
   return extension == u".bat" || extension == u".cmd";
 }
 
+Text BatchFileCommandLine(TextView interpreter, TextView batchFile, TextView arguments) {
+  Text line = u"\"";
+  line += interpreter;
+  line += u"\" /d /e:on /v:off /s /c \"\"";
+  line += batchFile;
+  line += u"\"";
+  line += arguments;
+  line += u"\"";
+  return line;
+}
+
 Text QuoteArgument(TextView value) {
   Text out;
   out.reserve(value.size() + 2);

@@ -26,6 +26,16 @@ std::vector<Text> SplitCommandLine(TextView commandLine);
 // through its command interpreter.
 bool IsBatchFile(TextView file);
 
+// The command line that runs `batchFile` with `arguments` (the text after the
+// program in a converter's line, blank first) through the command interpreter
+// `interpreter`, named by its full path: AutoRun commands off (/d), command
+// extensions on and delayed expansion off whatever the registry says, and the
+// batch file's path in quotes inside one outer pair. /s makes cmd strip just
+// that outer pair, whatever else the line holds ("cmd": without /s, quotes
+// after /c are kept only with exactly one pair, no special characters between
+// them, and a blank inside), so the path and every quoted value stay whole.
+Text BatchFileCommandLine(TextView interpreter, TextView batchFile, TextView arguments);
+
 // One argument of a command line with the stretch of the line it came from.
 struct CommandLineArgument {
   Text text;

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "channel/text.h"
 #include "client/console_output.h"
@@ -19,8 +20,9 @@ namespace {
 // larger than their heap allows.
 constexpr std::size_t kPiece = 8192;
 
-// False when the console took nothing.
-bool WriteToConsole(HANDLE console, const Text& text) {
+// The UTF-16 units of `text` that the console took: all of them, or as far as
+// it went before a write failed.
+std::size_t WriteToConsole(HANDLE console, const Text& text) {
   std::size_t done = 0;
   while (done < text.size()) {
     std::size_t size = std::min(kPiece, text.size() - done);
@@ -32,11 +34,11 @@ bool WriteToConsole(HANDLE console, const Text& text) {
     DWORD written = 0;
     if (!WriteConsoleW(console, text.data() + done, static_cast<DWORD>(size), &written, nullptr) ||
         written == 0) {
-      return done > 0;
+      return done;
     }
     done += written;
   }
-  return true;
+  return done;
 }
 
 }  // namespace
@@ -44,11 +46,18 @@ bool WriteToConsole(HANDLE console, const Text& text) {
 void Print(std::FILE* stream, std::string_view utf8) {
   const HANDLE handle = GetStdHandle(stream == stderr ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
   DWORD mode = 0;
+  std::string_view out = utf8;
+  std::string rest;
   if (handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode)) {
     std::fflush(stream);  // whatever the C library still holds comes first
-    if (WriteToConsole(handle, FromUtf8(utf8))) return;
+    const Text text = FromUtf8(utf8);
+    const std::size_t done = WriteToConsole(handle, text);
+    if (done == text.size()) return;
+    // What the console did not take goes through the stream, not lost.
+    rest = ToUtf8(TextView(text).substr(done));
+    out = rest;
   }
-  std::fwrite(utf8.data(), 1, utf8.size(), stream);
+  std::fwrite(out.data(), 1, out.size(), stream);
   std::fflush(stream);
 }
 

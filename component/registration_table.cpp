@@ -15,7 +15,13 @@ constexpr char kProgId[] = "VorlenCOM.Vorlen";
 constexpr char kClassVersion[] = "1.0";
 constexpr char kThreadingModel[] = "Apartment";
 constexpr char kLibraryHelpString[] = "Vorlen ActiveX Dll 5.0";
-// The library's version 19.0; registry versions are hexadecimal.
+// The library's version 19.0. Registry versions are hexadecimal ("13.0");
+// the manifest's typelib element takes it in decimal ("19.0"), as Microsoft's
+// own generators of registration-free manifests write it (MSBuild's
+// ComImporter and the .NET host's RegFreeComManifest format the
+// TYPELIBATTR's major and minor as a System.Version) and as Wine's parser
+// reads it; manifests that name type libraries of version 10 and higher in
+// decimal are in use on Windows.
 constexpr char kLibraryVersion[] = "19.0";
 constexpr char kLibraryVersionKey[] = "13.0";
 

@@ -12,6 +12,11 @@ namespace {
 // the caller in as many modal boxes: a run shows the first few, and the rest
 // go only where alerts leave the process as data.
 constexpr int kBoxesPerRun = 3;
+// And only so many of the rest: debug output (where alerts go in session 0)
+// and standard error would otherwise take every one of millions, each a
+// write that the whole session can read. One line says that more were left.
+constexpr int kLoggedPerRun = 100;
+constexpr char16_t kMoreNotLogged[] = u"(further alerts of this conversion are not logged)";
 
 // Where one run's status lines go: Message events to the object's event
 // source, the protocol's alerts to the platform.
@@ -25,8 +30,12 @@ class RunEvents final : public StatusEvents {
     if (boxes_ < kBoxesPerRun) {
       ++boxes_;
       platform_.Alert(prompt, style);
-    } else {
+    } else if (logged_ < kLoggedPerRun) {
+      ++logged_;
       platform_.Log(prompt);
+    } else if (logged_ == kLoggedPerRun) {
+      ++logged_;
+      platform_.Log(kMoreNotLogged);
     }
   }
 
@@ -34,6 +43,7 @@ class RunEvents final : public StatusEvents {
   EventSource& source_;
   Platform& platform_;
   int boxes_ = 0;
+  int logged_ = 0;
 };
 
 }  // namespace

@@ -103,6 +103,21 @@ file(COPY ${SOURCE}/README.md ${SOURCE}/CHANGELOG.md ${SOURCE}/LICENSE ${notices
 file(COPY ${examples} DESTINATION ${msi}/examples)
 execute_process(COMMAND ${ROWS} wxs ${SOURCE}/packaging/VORLEN.wxs ${msi}/VORLEN.wxs
   COMMAND_ERROR_IS_FATAL ANY)
+# The Add/Remove Programs links the build was given; without an address, no
+# link at all rather than one that cannot work.
+set(links "")
+set(properties ARPURLINFOABOUT ARPHELPLINK)
+set(addresses "${ABOUT_URL}" "${HELP_URL}")
+foreach(property address IN ZIP_LISTS properties addresses)
+  if(NOT address STREQUAL "")
+    string(REPLACE "&" "&amp;" address "${address}")
+    string(REPLACE "\"" "&quot;" address "${address}")
+    string(APPEND links "    <Property Id=\"${property}\" Value=\"${address}\" />\n")
+  endif()
+endforeach()
+file(READ ${msi}/VORLEN.wxs wxs)
+string(REPLACE "    <!-- Add/Remove Programs links -->\n" "${links}" wxs "${wxs}")
+file(WRITE ${msi}/VORLEN.wxs "${wxs}")
 vorlen_pin_files(${msi} ${epoch})
 # One product code per version; the package code is the hash of the package
 # with the code left zero (msistamp).

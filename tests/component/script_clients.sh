@@ -45,5 +45,30 @@ code=$?
 [ "$code" = 3 ] && [ "$output" = "vorlen-convert: error 5: Invalid procedure call or argument" ] ||
   fail "vorlen-convert.exe on error 5 (exit $code): $output"
 
+# Batch converters through the registered DLL, in folders that the system
+# itself would not start them from: with a blank (Windows would hand cmd the
+# line without quotes of its own, and cmd would take its first and last quote
+# off) and with a letter that code page 1252 lacks (the system would hand cmd
+# the line's ANSI copy). Each converts and reports the path it runs as.
+# Wine's +process channel shows what CreateProcessW was given: the system's
+# cmd.exe, with /d, and the batch file's exact path in quotes (Wine writes
+# backslashes and quotes escaped, other characters as \XXXX).
+traced() { printf '%s' "$1" | sed 's/\\/\\\\/g'; }
+interpreter='app L"C:\\windows\\system32\\cmd.exe" cmdline L"\"C:\\windows\\system32\\cmd.exe\"'
+for pair in 'my tools|my tools' $'\xce\xa9mega tools|\\03a9mega tools'; do
+  folder=${pair%%|*}
+  mkdir -p "$work/$folder"
+  printf '@echo off\r\necho msg^|inf^|%%~f0^|%%~2\r\necho fin^|success\r\n' >"$work/$folder/conv.cmd"
+  output=$("$run" --host bash -c 'WINEDEBUG=+process exec "$VORLEN_WINE" "$@"' wine \
+    "$bin/vorlen-convert.exe" --converter "$(windows "$work/$folder/conv.cmd")" in.xml \
+    2>"$work/trace.txt" | tr -d '\r')
+  code=$?
+  [ "$code" = 0 ] && [[ "$output" == "inf Z:"*"tools\\conv.cmd: in.xml" ]] ||
+    fail "batch converter in '$folder' (exit $code): $output"
+  path="$(traced "$(windows "$work")")\\\\${pair#*|}\\\\conv.cmd"
+  grep -aqiF "$interpreter /d /e:on /v:off /s /c \\\"\\\"$path\\\" --server \\\"in.xml\\\"\\\"\"" \
+    "$work/trace.txt" || fail "batch converter in '$folder': not started as cmd.exe /d with its path"
+done
+
 [ $status -eq 0 ] && echo "script clients: ok"
 exit $status

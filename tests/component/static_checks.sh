@@ -3,15 +3,15 @@
 # at ordinals 1 to 4, imports of system DLLs only, and its resources (the
 # type library, the version resource with its fixed entries and the
 # project's VERSION, and as RT_MANIFEST #1 the assembly manifest MANIFEST that
-# the build generated, byte for byte). The programs beside it embed
+# the build generated, byte for byte, with the identity ASSEMBLY). The programs beside it embed
 # well-formed application manifests: asInvoker, the supported systems, and
 # the dependency on the assembly VORLEN in registration-free/vorlen-convert.exe
 # only.
-# Usage: static_checks.sh DLL i386|x86-64 VERSION MANIFEST PE_RESOURCE
+# Usage: static_checks.sh DLL i386|x86-64 VERSION ASSEMBLY MANIFEST PE_RESOURCE
 #   exits 77 (skipped) when DLL is absent; PE_RESOURCE is the host tool that
 #   reads a resource
 set -u
-dll=$1 machine=$2 version=$3 manifest=$4 reader=$5
+dll=$1 machine=$2 version=$3 assembly=$4 manifest=$5 reader=$6
 if [ ! -f "$dll" ]; then
   echo "skipped: $dll is not built"
   exit 77
@@ -65,7 +65,6 @@ grep -q '0x5446534dL' <<<"$resources" || fail "TYPELIB 1 is not an MSFT type lib
 
 # The assembly manifest, as the registration-free layouts need it: inside the
 # DLL, as resource 24 (RT_MANIFEST) with ID 1.
-assembly="$version.0"
 if "$reader" "$dll" 24 1 >"$work/VORLEN.manifest"; then
   cmp -s "$work/VORLEN.manifest" "$manifest" || fail "RT_MANIFEST #1 differs from $manifest"
   grep -q "<assemblyIdentity type=\"win32\" name=\"VORLEN\" version=\"$assembly\" />" \

@@ -6,7 +6,9 @@
 # the class (exit 4), which shows that nothing is registered; with a
 # side-by-side manifest that names the dependency, it converts (exit 0). Both
 # clients convert in both layouts that Windows searches: VORLEN.dll in the
-# application's folder, and in its subfolder VORLEN\. The i686 half needs a
+# application's folder, and in its subfolder VORLEN\. Both still convert with
+# the next patch release's VORLEN.dll (each tree's bin/next-patch/), whose
+# assembly identity must be the one their manifests name. The i686 half needs a
 # machine that runs 32-bit code (cmake/probe-32bit.sh) and says so when
 # skipped.
 # Usage: regfree_test.sh ZIP SAMPLE_HTML SOURCE_DIR PREFIX WIN64_BIN WIN32_BIN ASSEMBLY_VERSION
@@ -69,6 +71,16 @@ for arch in "${arches[@]}"; do
         fail "$arch, VORLEN.dll in the application's $layout: $program: exit $code"
     done
   done
+  # A patch release replaces the DLL alone; the applications stay as they are.
+  cp "$bin/next-patch/VORLEN.dll" "$dir/VORLEN/VORLEN.dll" ||
+    fail "$arch: no next-patch VORLEN.dll in $bin"
+  for program in vorlen-convert.exe vorlen-example.exe; do
+    pdf=$work/$arch-next-patch-${program%.exe}.pdf
+    convert $program "$pdf"
+    code=$?
+    [ $code = 0 ] && [ -s "$pdf" ] || fail "$arch, the next patch release's VORLEN.dll: $program: exit $code"
+  done
 done
-[ $status -eq 0 ] && echo "registration-free: ok (${arches[*]}; application folder and VORLEN\\)"
+[ $status -eq 0 ] &&
+  echo "registration-free: ok (${arches[*]}; application folder, VORLEN\\, next patch release)"
 exit $status

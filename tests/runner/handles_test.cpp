@@ -50,14 +50,22 @@ TEST_F(Handles, InputPipeCannotBeCreated) {
 }
 
 // A converter that writes many lines without their bar holds the caller in
-// only a few boxes; the rest of the alerts go where alerts leave as data.
+// only a few boxes; the rest of the alerts go where alerts leave as data, up
+// to a limit per run and a line that says so.
 TEST_F(Handles, AFewBoxesARunAndTheRestLogged) {
   EXPECT_EQ(Play("n=10*msg|inf:no bar\\r\\n;o=fin|success\\r\\n"), 1);
   EXPECT_EQ(platform.alerts, std::vector<CaughtAlert>(
                                  3, {u"Incorrect Error Format From Vorlen", AlertStyle::Critical}));
   EXPECT_EQ(platform.logged, std::vector<Text>(10, u"Incorrect Error Format From Vorlen"));
+  platform.alerts.clear();
+  platform.logged.clear();
+  EXPECT_EQ(Play("n=500*msg|inf:no bar\\r\\n;o=fin|success\\r\\n"), 1);
+  std::vector<Text> expected(103, u"Incorrect Error Format From Vorlen");
+  expected.push_back(u"(further alerts of this conversion are not logged)");
+  EXPECT_EQ(platform.logged, expected);
   EXPECT_EQ(Play("o=msg|inf:no bar\\r\\nfin|success\\r\\n"), 1);
   EXPECT_EQ(platform.alerts.size(), 4u) << "each run has its own few";
+  EXPECT_EQ(platform.logged.size(), 105u);
 }
 
 TEST_F(Handles, StartFailureClosesAllFourEnds) {

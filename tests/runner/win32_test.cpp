@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "channel/windows_arguments.h"
 #include "job/command_line.h"
 #include "tests/runner/support.h"
 
@@ -298,10 +299,19 @@ TEST(Win32Start, BatchConverterGetsNoCommandOrVariableThroughAValue) {
   EXPECT_EQ(job.Convert(u"in & out.xml", u"o(1).pdf"), 1);
   EXPECT_EQ(ReadAll((dir / "args.txt").string()), "--server \"in & out.xml\" \"o(1).pdf\" \r\n");
   EXPECT_FALSE(std::filesystem::exists(pwned));
-  // The command interpreter takes at most 8,191 characters: a longer line
-  // starts nothing, as a line too long for the system does.
-  const Text longest(8191 - BuildCommandLine(job.settings(), u"", u"").size(), u'x');
-  ASSERT_EQ(BuildCommandLine(job.settings(), longest, u"").size(), 8191u);
+  // The command interpreter takes at most 8,191 characters, counted on the
+  // line it receives: a longer one starts nothing, as a line too long for the
+  // system does.
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  const Text interpreter = Text(reinterpret_cast<const char16_t*>(system), length) + u"\\cmd.exe";
+  const auto received = [&](const Text& xml) {
+    const Text line = BuildCommandLine(job.settings(), xml, u"");
+    return BatchFileCommandLine(interpreter, FromUtf8((dir / "conv.cmd").string()),
+                                TextView(line).substr(ParseCommandLine(line).front().end));
+  };
+  const Text longest(8191 - received(u"").size(), u'x');
+  ASSERT_EQ(received(longest).size(), 8191u);
   EXPECT_EQ(job.Convert(longest), 1);
   EXPECT_EQ(platform.started, 2);
   EXPECT_EQ(job.Convert(longest + u"x"), 0);
