@@ -2,11 +2,12 @@
 # The MSI in a fresh WoW64 prefix of its own: its registry rows in each view
 # are what regsvr32 writes (taken in a copy of the prefix, where unregistering
 # one bitness must leave the other's script clients working), Add/Remove
-# Programs shows its publisher, version and links, the license and notices lie
-# beside the README, both bitnesses convert through it, a newer version
-# replaces it and an older one is refused, and uninstalling leaves no key and
-# no file. The 32-bit steps need a machine
-# that runs 32-bit code (cmake/probe-32bit.sh) and say so when skipped.
+# Programs shows its publisher, version and links, the documents, license,
+# notices and examples are the package's and link only to one another, both
+# bitnesses convert through it, a newer version replaces it and an older one
+# is refused, and uninstalling leaves no key and no file. The 32-bit steps
+# need a machine that runs 32-bit code (cmake/probe-32bit.sh) and say so when
+# skipped.
 # Usage: package_test.sh DIST_DIR MSI_STAGE WIN64_BIN WIN32_BIN VERSION SOURCE_DIR
 set -u -o pipefail
 dist=$1 stage=$2 bin64=$3 bin32=$4 version=$5 source=$6
@@ -108,7 +109,7 @@ else
   skip32 "the 32-bit view against syswow64's regsvr32"
 fi
 
-# 4b. The entry of Add/Remove Programs, and the license and notices installed.
+# 4b. The entry of Add/Remove Programs, and the documents installed.
 arp() {  # VALUE of the package's Uninstall key
   w reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s |
     awk -v RS= '/DisplayName +REG_SZ +VORLEN /' | sed -n "s/^ *$1 *REG_SZ *//p"
@@ -118,10 +119,14 @@ arp() {  # VALUE of the package's Uninstall key
 for value in URLInfoAbout HelpLink; do
   case $(arp $value) in https://*) ;; *) fail "$value: '$(arp $value)'" ;; esac
 done
-for file in LICENSE THIRD-PARTY-NOTICES.txt; do
-  cmp -s "$WINEPREFIX/drive_c/Program Files/VORLEN/$file" "$stage/$file" ||
-    fail "C:\Program Files\VORLEN\$file is not the package's"
-done
+# Every document and example of the stage, and the documents link only to
+# what is installed beside them.
+installed="$WINEPREFIX/drive_c/Program Files/VORLEN"
+while IFS= read -r file; do
+  cmp -s "$installed/$file" "$stage/$file" || fail "C:\Program Files\VORLEN\$file is not the package's"
+done < <(cd "$stage" && find . -type f ! -path './x86/*' ! -path './x64/*' ! -name VORLEN.wxs | sed 's|^\./||')
+[ -f "$installed/docs/reference.md" ] || fail "the MSI installs no docs\reference.md"
+bash "$source/tests/dist/doc_links.sh" "$installed" || fail "the installed documents link outside the install"
 
 # 5. Convert with the installed converters: scripts and vorlen-convert.exe.
 conv64='C:\Program Files\VORLEN\converter\vorlen.exe'

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Registration-free use from the zip, in a prefix where the class is not
-# registered. Each bitness's folder holds no loose manifest: VORLEN.dll
-# carries its assembly manifest as RT_MANIFEST #1 and vorlen-convert.exe
-# embeds its dependency on it. A C++ client without a manifest cannot create
+# registered; the zip's documents link only to its own files. Each bitness's
+# folder holds no loose manifest: VORLEN.dll carries its assembly manifest
+# as RT_MANIFEST #1 and vorlen-convert.exe embeds its dependency on it. A C++ client without a manifest cannot create
 # the class (exit 4), which shows that nothing is registered; with a
 # side-by-side manifest that names the dependency, it converts (exit 0). Both
 # clients convert in both layouts that Windows searches: VORLEN.dll in the
@@ -26,6 +26,9 @@ fail() { echo "FAIL: $*"; status=1; }
 (cd "$work" && cmake -E tar xf "$zip") || { echo "FAIL: cannot unpack $zip"; exit 1; }
 loose=$(cd "$work" && find . -iname '*.manifest')
 [ -z "$loose" ] || fail "the zip holds loose manifests: $loose"
+# The zip's documents link only to files of the zip.
+[ -f "$work/docs/reference.md" ] || fail "the zip holds no docs/reference.md"
+bash "$source/tests/dist/doc_links.sh" "$work" || fail "the zip's documents link outside the zip"
 arches=(x64)
 if reason=$(bash "$source/cmake/probe-32bit.sh" "$prefix"); then
   arches+=(x86)

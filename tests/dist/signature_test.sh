@@ -20,7 +20,7 @@ verifies() { osslsigncode verify -CAfile "$cert" -in "$1" >"$work/verify.log" 2>
 for archive in VORLEN-$version.msi VORLEN-$version.zip VORLEN-$version-symbols.zip VORLEN-$version.cdx.json; do
   grep -q "  $archive\$" "$dist/SHA256SUMS" || fail "SHA256SUMS lacks $archive"
 done
-# As the README checks it; the throwaway certificate is for code signing only.
+# As docs/verifying.md checks it; the throwaway certificate is for code signing only.
 sums_verify() {
   openssl cms -verify -binary -inform DER -in "$dist/SHA256SUMS.p7s" -content "$1" -CAfile "$cert" \
     -purpose any -out /dev/null >"$work/verify.log" 2>&1
