@@ -27,7 +27,7 @@ Document Sample(int paragraphs) {
 }
 
 TEST(PdfFile, CrossReferenceTablePointsAtEveryObject) {
-  std::string pdf = WritePdf(LayOut(Sample(60)), "T\xC3\xA9st");
+  std::string pdf = WritePdf(LayOut(Sample(60)), "T\xC3\xA9st", Streams::Compressed);
   ASSERT_TRUE(pdf.starts_with("%PDF-1.4\n"));
   ASSERT_TRUE(pdf.ends_with("%%EOF\n"));
   size_t startxref = pdf.rfind("startxref\n");
@@ -52,19 +52,24 @@ TEST(PdfFile, CrossReferenceTablePointsAtEveryObject) {
 }
 
 TEST(PdfFile, StreamLengthsMatchAndStringsAreEscaped) {
-  std::string pdf = WritePdf(LayOut(Sample(3)), "");
-  std::regex stream("/Length (\\d+) >>\nstream\n");
-  int streams = 0;
-  for (auto it = std::sregex_iterator(pdf.begin(), pdf.end(), stream); it != std::sregex_iterator();
-       ++it) {
-    size_t start = static_cast<size_t>(it->position(0) + it->length(0));
-    size_t length = std::stoul((*it)[1]);
-    EXPECT_EQ(pdf.compare(start + length, 9, "endstream"), 0);
-    ++streams;
+  // Compressed streams are binary: their lengths count, not an end marker.
+  for (Streams streams : {Streams::Plain, Streams::Compressed}) {
+    std::string pdf = WritePdf(LayOut(Sample(3)), "", streams);
+    std::regex stream("/Length (\\d+)( /Filter /FlateDecode)? >>\nstream\n");
+    int count = 0;
+    for (auto it = std::sregex_iterator(pdf.begin(), pdf.end(), stream);
+         it != std::sregex_iterator(); ++it) {
+      size_t start = static_cast<size_t>(it->position(0) + it->length(0));
+      size_t length = std::stoul((*it)[1]);
+      EXPECT_EQ(pdf.compare(start + length, 10, "\nendstream"), 0);
+      EXPECT_EQ((*it)[2].matched, streams == Streams::Compressed);
+      ++count;
+    }
+    EXPECT_GE(count, 1);
+    EXPECT_EQ(pdf.find("\\(with parentheses\\) and a back\\\\slash") != std::string::npos,
+              streams == Streams::Plain);
+    EXPECT_EQ(pdf.find("/Title"), std::string::npos);
   }
-  EXPECT_GE(streams, 1);
-  EXPECT_NE(pdf.find("\\(with parentheses\\) and a back\\\\slash"), std::string::npos);
-  EXPECT_EQ(pdf.find("/Title"), std::string::npos);
 }
 
 TEST(PageLayout, TextStaysInsideTheMarginsAndFlowsOntoNewPages) {
