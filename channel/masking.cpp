@@ -30,4 +30,20 @@ Text MaskPasswords(const Text& encryptionFragment) {
   return masked;
 }
 
+Text MaskPasswordsIn(const Text& shown, const Text& encryptionFragment) {
+  if (encryptionFragment.empty()) return shown;
+  const Text masked = MaskPasswords(encryptionFragment);
+  if (const auto at = shown.find(encryptionFragment); at != Text::npos) {
+    return Text(shown).replace(at, encryptionFragment.size(), masked);
+  }
+  const auto firstPassword = encryptionFragment.find(kPasswordOptions[0]);
+  if (firstPassword == Text::npos) return shown;
+  const TextView head =
+      TextView(encryptionFragment).substr(0, firstPassword + kPasswordOptions[0].size());
+  if (const auto at = shown.rfind(head); at != Text::npos) {
+    return shown.substr(0, at) + masked + u"\u2026";
+  }
+  return shown;
+}
+
 }  // namespace vorlen

@@ -13,4 +13,10 @@ namespace vorlen {
 // the command line holds.
 Text MaskPasswords(const Text& encryptionFragment);
 
+// An alert's text as a box showed it, with the encryption fragment in it
+// masked. Where the fragment is not there whole (the text was shortened, or
+// the code page changed a password's characters) everything from its first
+// password on gives way to the masked fragment and "…".
+Text MaskPasswordsIn(const Text& shown, const Text& encryptionFragment);
+
 }  // namespace vorlen

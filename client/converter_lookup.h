@@ -1,7 +1,8 @@
 #pragma once
-// Where the native vorlen-convert finds its converter when no --converter is
-// given: the VORLEN_CONVERTER variable, then a `vorlen` beside the client
-// itself, then the first `vorlen` on PATH.
+// Where vorlen-convert finds its converter when no --converter is given: the
+// VORLEN_CONVERTER variable, then the converter beside the client itself
+// (`vorlen`, `vorlen.exe` on Windows), then, natively, the first `vorlen` on
+// PATH.
 #include <filesystem>
 #include <optional>
 

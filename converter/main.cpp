@@ -2,7 +2,9 @@
 // on standard output in the status protocol (see status.h). It stands in for
 // the full converter wherever the component needs one at the other end of
 // its pipe: in tests and in the demo.
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "converter/document.h"
 #include "converter/layout.h"
@@ -48,6 +50,19 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
   return std::fclose(file.release()) == 0 && written;
 }
 
+// An unprotected PDF where a protected one was asked for would pass for it;
+// so would a PDF that an earlier run left at the same path. A file of any
+// other kind there is left alone: it may be the input under another name.
+bool NoPdfLeftAt(const std::string& path) {
+  FilePtr file = OpenFile(path, "rb");
+  if (!file) return !FileExists(path);
+  char head[5] = {};
+  const bool pdf = std::fread(head, 1, sizeof head, file.get()) == sizeof head &&
+                   std::string_view(head, sizeof head) == "%PDF-";
+  file.reset();
+  return !pdf || RemoveFile(path);
+}
+
 void CheckReferences(const Options& options, const Document& document, StatusReporter& status) {
   for (const Reference& reference : document.references) {
     if (reference.kind == Reference::Kind::Include && !options.xinclude) continue;
@@ -59,6 +74,8 @@ void CheckReferences(const Options& options, const Document& document, StatusRep
       status.Warning(location, std::string(KindName(reference.kind)) + " not found: " + *path);
     else if (reference.kind == Reference::Kind::Include)
       status.Warning(location, "XInclude is not processed; " + reference.target + " is left out");
+    else if (reference.kind == Reference::Kind::StyleSheet)
+      status.Warning(location, "style sheet not applied: " + reference.target);
   }
 }
 
@@ -68,10 +85,18 @@ bool Convert(const Options& options, StatusReporter& status) {
     status.Error(kCommandLine, "the output path is the input document: " + output);
     return false;
   }
-  if (options.encrypt)
-    status.Warning(output, "encryption is not supported: the PDF is written unencrypted");
+  if (options.encrypt) {
+    status.Error(output, NoPdfLeftAt(output)
+                             ? "encryption is not supported: no PDF is written"
+                             : "encryption is not supported: no PDF is written, and the PDF "
+                               "already at this path cannot be removed");
+    return false;
+  }
   for (const std::string& styleSheet : options.styleSheets)
-    if (!OpenFile(styleSheet, "rb")) status.Warning(styleSheet, "cannot open style sheet");
+    status.Warning(styleSheet,
+                   OpenFile(styleSheet, "rb")
+                       ? "style sheet not applied: the converter uses its own fixed styles"
+                       : "cannot open style sheet");
 
   std::string bytes;
   if (!ReadWholeFile(options.input, bytes)) {
@@ -92,7 +117,8 @@ bool Convert(const Options& options, StatusReporter& status) {
   if (layout.replacedCharacters > 0)
     status.Info(options.input, std::to_string(layout.replacedCharacters) +
                                    " characters have no glyph in the standard fonts and show as ?");
-  if (!WriteWholeFile(output, WritePdf(layout, reading.document.title))) {
+  if (!WriteWholeFile(output, WritePdf(layout, reading.document.title,
+                                       options.compress ? Streams::Compressed : Streams::Plain))) {
     status.Error(output, "cannot write the PDF file");
     return false;
   }

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "converter/deflate.h"
 #include "converter/encoding.h"
 
 namespace converter {
@@ -84,7 +85,7 @@ std::string ObjectRef(int number) {
 
 }  // namespace
 
-std::string WritePdf(const Layout& layout, std::string_view title) {
+std::string WritePdf(const Layout& layout, std::string_view title, Streams streams) {
   PdfFile pdf;
   int catalog = pdf.Reserve();
   int pages = pdf.Reserve();
@@ -105,8 +106,13 @@ std::string WritePdf(const Layout& layout, std::string_view title) {
     int pageNumber = pdf.Reserve();
     int contentNumber = pdf.Reserve();
     std::string content = ContentStream(page);
-    pdf.Put(contentNumber, "<< /Length " + std::to_string(content.size()) + " >>\nstream\n" +
-                               content + "endstream");
+    std::string filter;
+    if (streams == Streams::Compressed) {
+      content = ZlibCompress(content);
+      filter = " /Filter /FlateDecode";
+    }
+    pdf.Put(contentNumber, "<< /Length " + std::to_string(content.size()) + filter +
+                               " >>\nstream\n" + content + "\nendstream");
     pdf.Put(pageNumber, "<< /Type /Page /Parent " + ObjectRef(pages) + " /MediaBox [0 0 " +
                             Number(layout.geometry.width) + " " + Number(layout.geometry.height) +
                             "] /Resources << /Font " + fontResources + " >> /Contents " +

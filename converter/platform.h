@@ -24,6 +24,8 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 FilePtr OpenFile(const std::string& path, const char* mode);
 
 bool FileExists(const std::string& path);
+// Removes a file (never a folder); true when none is left at `path`.
+bool RemoveFile(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool IsPathSeparator(char c);
 // True for paths that do not depend on the current directory.

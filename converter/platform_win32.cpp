@@ -57,6 +57,14 @@ bool FileExists(const std::string& path) {
   return Attributes(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// DeleteFileW removes files only ("If the file does not exist, the function
+// fails", with ERROR_FILE_NOT_FOUND).
+bool RemoveFile(const std::string& path) {
+  if (DeleteFileW(Wide(path).c_str())) return true;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 bool IsDirectory(const std::string& path) {
   DWORD attributes = Attributes(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

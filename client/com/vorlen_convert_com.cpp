@@ -4,6 +4,10 @@
 // _Vorlen, events through the connection point. Exit codes: 0 converted,
 // 1 not converted, 2 usage error, 3 the conversion raised an error (its number
 // is printed), 4 the component cannot be created (not registered, say).
+// Like the native client it finds the converter itself when no --converter is
+// given (converter_lookup.h), and it prints the component's alerts to
+// standard error, one line each, passwords masked, instead of leaving a box
+// for someone to click.
 #include <windows.h>
 
 #include <ocidl.h>
@@ -15,8 +19,11 @@
 #include <vector>
 
 #include "VorlenCOM.h"
+#include "channel/masking.h"
+#include "client/com/alert_relay.h"
 #include "client/com/printing_sink.h"
 #include "client/console_output.h"
+#include "client/converter_lookup.h"
 #include "client/options.h"
 #include "component/bstr.h"
 #include "component/com_ptr.h"
@@ -64,14 +71,18 @@ class ComSetters {
   _Vorlen* o_;
 };
 
+Text FromWide(const std::wstring& wide) {
+  Text text(wide.size(), u'\0');
+  std::memcpy(text.data(), wide.data(), text.size() * sizeof(char16_t));
+  return text;
+}
+
 std::vector<Text> Arguments() {
   int count = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<Text> args;
   for (int i = 1; argv && i < count; ++i) {
-    Text arg(std::wcslen(argv[i]), u'\0');
-    std::memcpy(arg.data(), argv[i], arg.size() * sizeof(char16_t));
-    args.push_back(std::move(arg));
+    args.push_back(FromWide(argv[i]));
   }
   LocalFree(argv);
   return args;
@@ -112,12 +123,34 @@ int ReportError(HRESULT hr) {
   return 3;
 }
 
+// The converter found for an invocation that names none: empty when none is
+// found, and the component is left without one.
+Text ConverterFound(const vorlen::client::Invocation& invocation) {
+  if (invocation.NamesConverter()) return Text();
+  const auto found = vorlen::client::FindConverter(nullptr);
+  return found ? FromWide(found->wstring()) : Text();
+}
+
+// One line on standard error: the box's text with its passwords masked
+// (standard error ends up in logs) and its line breaks made blanks.
+void PrintAlert(const std::wstring& shown, const Text& encryptionFragment) {
+  Text line = vorlen::MaskPasswordsIn(FromWide(shown), encryptionFragment);
+  for (char16_t& c : line) {
+    if (c == u'\r' || c == u'\n') c = u' ';
+  }
+  vorlen::client::Print(stderr, vorlen::ToUtf8(line) + "\n");
+}
+
 int Run(const vorlen::client::Invocation& invocation) {
+  // The component's settings, kept here too: the command line and the
+  // encryption fragment are the component's private business, and the same
+  // settings give the same ones here.
+  vorlen::Settings settings;
+  const Text converter = ConverterFound(invocation);
+  if (!converter.empty()) settings.SetVorlenPath(converter);
+  for (const auto& call : invocation.calls) vorlen::client::Apply(call, settings);
+
   if (invocation.printCommandLine) {
-    // The command line is the component's private business; the same
-    // settings give the same line here.
-    vorlen::Settings settings;
-    for (const auto& call : invocation.calls) vorlen::client::Apply(call, settings);
     const Text line = vorlen::BuildCommandLine(settings, invocation.input, invocation.output);
     vorlen::client::Print(stdout, vorlen::ToUtf8(line) + "\n");
     return 0;
@@ -139,6 +172,7 @@ int Run(const vorlen::client::Invocation& invocation) {
   }
   try {
     ComSetters setters(object.get());
+    if (!converter.empty()) setters.SetVorlenPath(converter);
     for (const auto& call : invocation.calls) vorlen::client::Apply(call, setters);
 
     vorlen::client::PrintingSink sink;
@@ -151,7 +185,13 @@ int Run(const vorlen::client::Invocation& invocation) {
 
     LONG result = 0;
     const Bstr input(invocation.input), output(invocation.output);
-    const HRESULT hr = object->Convert(input.get(), output.get(), &result);
+    const Text fragment = settings.encrypt ? settings.encryptArgs : Text();
+    HRESULT hr = S_OK;
+    {
+      const vorlen::client::AlertRelay relay(
+          [&fragment](const std::wstring& shown) { PrintAlert(shown, fragment); });
+      hr = object->Convert(input.get(), output.get(), &result);
+    }
     point->Unadvise(cookie);
     if (FAILED(hr)) return ReportError(hr);
     return result == 1 ? 0 : 1;

@@ -2,7 +2,8 @@
 # Clients of the registered component that nobody here wrote, and the ones
 # the README shows: registers the tree's VORLEN.dll with Wine's regsvr32, runs
 # the VBScript and JScript tests under Wine's cscript, the README's VBScript
-# example, and vorlen-convert.exe; unregisters at the end.
+# example, and vorlen-convert.exe (with the stand-in converter beside it too);
+# unregisters at the end.
 # Usage: script_clients.sh BIN_DIR SOURCE_DIR   (VORLEN_EMULATOR runs Windows programs)
 set -u -o pipefail
 bin=$1 source=$2
@@ -69,6 +70,26 @@ for pair in 'my tools|my tools' $'\xce\xa9mega tools|\\03a9mega tools'; do
   grep -aqiF "$interpreter /d /e:on /v:off /s /c \\\"\\\"$path\\\" --server \\\"in.xml\\\"\\\"\"" \
     "$work/trace.txt" || fail "batch converter in '$folder': not started as cmd.exe /d with its path"
 done
+
+# Alerts reach standard error, one masked line each, and no box waits for a
+# click: a box left open would hang here until the timeout ends the run.
+output=$(timeout -k 5 120 "$run" "$bin/vorlen-convert.exe" --converter 'Z:\no\such\vorlen.exe' \
+  --key-bits 40 --user-password 's3cret-u' --owner-password 's3cret-o' in.xml 2>&1 >/dev/null |
+  tr -d '\r')
+code=$?
+[ "$code" = 1 ] && [ "$(wc -l <<<"$output")" = 1 ] && [[ "$output" != *s3cret* ]] &&
+  [[ "$output" == 'Could not start the vorlen.exe program: '*'--user-password="***" --owner-password="***" "in.xml"' ]] ||
+  fail "vorlen-convert.exe on a converter that cannot start (exit $code): $output"
+
+# Without --converter it takes the vorlen.exe beside itself. That converter
+# cannot encrypt: no PDF, not even an earlier one, and not converted.
+echo '%PDF-1.4 from an earlier run' >"$work/e.pdf"
+output=$(env -u VORLEN_CONVERTER timeout -k 5 120 "$run" "$bin/vorlen-convert.exe" --html \
+  --key-bits 128 --user-password u --owner-password o "$(windows "$source/examples/sample.html")" \
+  "$(windows "$work/e.pdf")" 2>&1 | tr -d '\r')
+code=$?
+[ "$code" = 1 ] && [[ "$output" == *"e.pdf: encryption is not supported: no PDF is written"* ]] &&
+  [ ! -e "$work/e.pdf" ] || fail "vorlen-convert.exe asked to encrypt (exit $code): $output"
 
 [ $status -eq 0 ] && echo "script clients: ok"
 exit $status

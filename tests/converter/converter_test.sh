@@ -87,11 +87,15 @@ case $case in
 clean)
   run "$w/out" "$(native_path "$data/clean.xhtml")" "$(native_path "$w/clean.pdf")"
   check_protocol "$w/out" success
-  no_line "$w/out" '^msg\|(err|wrn)'
+  # The one warning: the document's own style sheet, which is not applied.
+  no_line "$w/out" '^msg\|err'
+  expect_line "$w/out" '^msg\|wrn\|[^|]*clean\.xhtml:7\|style sheet not applied: clean\.css$'
+  [ "$(grep -c '^msg|wrn|' "$w/out")" = 1 ] || fail "more than the style sheet's warning"
   expect_pdf "$w/clean.pdf" "First Heading" "The quick brown fox jumps over the lazy dog." \
     "café and a number — dash" "Apple" "Pear" "Text in <CDATA> section"
   pdfinfo "$w/clean.pdf" | grep -q '^Title: *Clean & Simple$' || fail "title not in the PDF"
   pdftotext "$w/clean.pdf" - | grep -Eq 'styleRuleText|scriptText' && fail "style or script text in the PDF"
+  grep -aq '/FlateDecode' "$w/clean.pdf" || fail "content streams not compressed"
   # Without an output path the PDF lands next to the input.
   cp "$data/clean.xhtml" "$data/clean.css" "$w/"
   run "$w/out2" --server "$(native_path "$w/clean.xhtml")"
@@ -116,7 +120,7 @@ resources)
     --log="$(native_path "$w/run.log")" "$doc" "$(native_path "$w/r.pdf")"
   check_protocol "$w/out" success
   expect_line "$w/out" "^msg\|wrn\|.*missing style\.css\|"
-  no_line "$w/out" '^msg\|...\|[^|]*clean\.css\|'
+  expect_line "$w/out" '^msg\|wrn\|[^|]*clean\.css\|style sheet not applied'
   expect_line "$w/out" '^msg\|wrn\|.*resources\.xhtml:2\|.*processing\.css'
   expect_line "$w/out" '^msg\|wrn\|.*resources\.xhtml:6\|.*absent\.css'
   expect_line "$w/out" '^msg\|wrn\|.*resources\.xhtml:10\|.*absent\.png'
@@ -186,16 +190,29 @@ paths)
   ;;
 
 options)
-  # The full command line of the component, encryption included.
-  run "$w/out" --server -s "$(native_path "$data/clean.css")" --encrypt --key-bits 128 \
-    --user-password="user pw" --owner-password= --disallow-print --disallow-modify \
-    --disallow-copy --disallow-annotate -i html --log="$(native_path "$w/o.log")" \
-    --baseurl="$(native_path "$data")" --no-xinclude --no-embed-fonts --no-compress \
-    "$(native_path "$data/tolerant.html")" "$(native_path "$w/o.pdf")"
-  check_protocol "$w/out" success
-  expect_line "$w/out" '^msg\|wrn\|[^|]*o\.pdf\|.*encrypt'
+  # The full command line of the component. Encryption cannot be done, so the
+  # run fails and leaves no PDF, not even one from an earlier run.
+  all_options() {
+    run "$1" --server -s "$(native_path "$data/clean.css")" "${@:2}" -i html \
+      --log="$(native_path "$w/o.log")" --baseurl="$(native_path "$data")" --no-xinclude \
+      --no-embed-fonts --no-compress "$(native_path "$data/tolerant.html")" "$(native_path "$w/o.pdf")"
+  }
+  echo '%PDF-1.4 earlier' >"$w/o.pdf"
+  all_options "$w/out" --encrypt --key-bits 128 --user-password="user pw" --owner-password= \
+    --disallow-print --disallow-modify --disallow-copy --disallow-annotate
+  check_protocol "$w/out" failure
+  expect_line "$w/out" '^msg\|err\|[^|]*o\.pdf\|encryption is not supported: no PDF is written$'
+  [ -e "$w/o.pdf" ] && fail "a PDF is left where an encrypted one was asked for"
+  # What is not a PDF stays: here the input under another name.
+  cp "$data/clean.xhtml" "$w/in.xhtml"
+  run "$w/out0" --encrypt "$(native_path "$w/in.xhtml")" "$(native_path "$w/./in.xhtml")"
+  check_protocol "$w/out0" failure
+  cmp -s "$data/clean.xhtml" "$w/in.xhtml" || fail "encryption run removed the input"
+  all_options "$w/out1"
+  check_protocol "$w/out1" success
+  expect_line "$w/out1" '^msg\|wrn\|[^|]*clean\.css\|style sheet not applied'
   expect_pdf "$w/o.pdf" "Item two"
-  pdfinfo "$w/o.pdf" | grep -q '^Encrypted: *no' || fail "PDF claims encryption"
+  grep -aq 'FlateDecode' "$w/o.pdf" && fail "compressed despite --no-compress"
   for bad in "--key-bits -5" "--key-bits 64" "--frobnicate" "-i pdf" "--disallow-everything"; do
     # shellcheck disable=SC2086
     run "$w/out2" --server --encrypt $bad "$(native_path "$data/clean.xhtml")" "$(native_path "$w/b.pdf")"

@@ -2,10 +2,13 @@
 // object, stream lengths that fit, and text that stays inside the margins.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <regex>
 #include <string>
 
+#include "converter/deflate.h"
 #include "converter/fonts.h"
 #include "converter/layout.h"
 #include "converter/pdf_writer.h"
@@ -26,8 +29,95 @@ Document Sample(int paragraphs) {
   return document;
 }
 
+// Inflates the one fixed-code block that ZlibCompress writes, strictly: the
+// zlib header, every code, the distances and the Adler-32 check. The length
+// and distance tables are derived here from the rules of RFC 1951, not copied.
+class FixedInflater {
+ public:
+  explicit FixedInflater(std::string_view z) : z_(z) {}
+
+  std::optional<std::string> Run() {
+    if (z_.size() < 6 || z_.substr(0, 2) != "\x78\x01" || Bits(1) != 1 || Bits(2) != 1)
+      return std::nullopt;
+    std::string out;
+    while (true) {
+      const unsigned symbol = Symbol();
+      if (symbol < 256) {
+        out += static_cast<char>(symbol);
+      } else if (symbol == 256) {
+        break;
+      } else if (symbol > 285 || at_ > 8 * z_.size()) {
+        return std::nullopt;
+      } else {
+        const unsigned length = Decode(symbol - 257, 3, 8, 4);
+        const unsigned distance = Decode(Code(5), 1, 4, 2);
+        if (distance == 0 || distance > out.size()) return std::nullopt;
+        for (unsigned i = 0; i < length; ++i) out += out[out.size() - distance];
+      }
+    }
+    size_t end = (at_ + 7) / 8;
+    if (end + 4 != z_.size()) return std::nullopt;
+    uint32_t a = 1, b = 0, stored = 0;
+    for (char c : out) b = (b + (a = (a + static_cast<unsigned char>(c)) % 65521)) % 65521;
+    for (size_t i = end; i < end + 4; ++i) stored = stored << 8 | static_cast<unsigned char>(z_[i]);
+    if (stored != (b << 16 | a)) return std::nullopt;
+    return out;
+  }
+
+ private:
+  unsigned Bit() {
+    const size_t byte = at_ / 8;
+    const unsigned bit =
+        byte < z_.size() ? (static_cast<unsigned char>(z_[byte]) >> at_ % 8) & 1 : 0;
+    ++at_;
+    return bit;
+  }
+  unsigned Bits(int count) {
+    unsigned value = 0;
+    for (int i = 0; i < count; ++i) value |= Bit() << i;
+    return value;
+  }
+  unsigned Code(int count) {
+    unsigned value = 0;
+    for (int i = 0; i < count; ++i) value = value << 1 | Bit();
+    return value;
+  }
+  unsigned Symbol() {
+    unsigned code = Code(7);
+    if (code <= 0x17) return 256 + code;
+    code = code << 1 | Bit();
+    if (code >= 0x30 && code <= 0xBF) return code - 0x30;
+    if (code >= 0xC0 && code <= 0xC7) return 280 + code - 0xC0;
+    return 144 + ((code << 1 | Bit()) - 0x190);
+  }
+  // Slot `slot` of a table whose first `flat` slots have no extra bits and
+  // whose extra bits then grow by one every `group` slots.
+  unsigned Decode(unsigned slot, unsigned base, unsigned flat, unsigned group) {
+    if (base == 3 && slot == 28) return 258;
+    unsigned value = base;
+    for (unsigned i = 0; i < slot; ++i) value += 1U << (i < flat ? 0 : (i - flat) / group + 1);
+    const unsigned extra = slot < flat ? 0 : (slot - flat) / group + 1;
+    return value + Bits(static_cast<int>(extra));
+  }
+
+  std::string_view z_;
+  size_t at_ = 16;  // after the two header bytes
+};
+
+TEST(Deflate, EveryInputInflatesBackExactly) {
+  std::string mixed;
+  for (int i = 0; i < 70000; ++i) mixed += static_cast<char>((i * 7919 + i / 300) % 251);
+  const std::string content = WritePdf(LayOut(Sample(40)), "", Streams::Plain);
+  for (const std::string& input : {std::string(), std::string("a"), std::string(1000, 'a'),
+                                   std::string("abcabcabcabd"), mixed, content}) {
+    const std::string compressed = ZlibCompress(input);
+    EXPECT_EQ(FixedInflater(compressed).Run(), input) << input.size() << " bytes";
+  }
+  EXPECT_LT(ZlibCompress(content).size(), content.size() / 2);
+}
+
 TEST(PdfFile, CrossReferenceTablePointsAtEveryObject) {
-  std::string pdf = WritePdf(LayOut(Sample(60)), "T\xC3\xA9st");
+  std::string pdf = WritePdf(LayOut(Sample(60)), "T\xC3\xA9st", Streams::Compressed);
   ASSERT_TRUE(pdf.starts_with("%PDF-1.4\n"));
   ASSERT_TRUE(pdf.ends_with("%%EOF\n"));
   size_t startxref = pdf.rfind("startxref\n");
@@ -52,19 +142,24 @@ TEST(PdfFile, CrossReferenceTablePointsAtEveryObject) {
 }
 
 TEST(PdfFile, StreamLengthsMatchAndStringsAreEscaped) {
-  std::string pdf = WritePdf(LayOut(Sample(3)), "");
-  std::regex stream("/Length (\\d+) >>\nstream\n");
-  int streams = 0;
-  for (auto it = std::sregex_iterator(pdf.begin(), pdf.end(), stream); it != std::sregex_iterator();
-       ++it) {
-    size_t start = static_cast<size_t>(it->position(0) + it->length(0));
-    size_t length = std::stoul((*it)[1]);
-    EXPECT_EQ(pdf.compare(start + length, 9, "endstream"), 0);
-    ++streams;
+  // Compressed streams are binary: their lengths count, not an end marker.
+  for (Streams streams : {Streams::Plain, Streams::Compressed}) {
+    std::string pdf = WritePdf(LayOut(Sample(3)), "", streams);
+    std::regex stream("/Length (\\d+)( /Filter /FlateDecode)? >>\nstream\n");
+    int count = 0;
+    for (auto it = std::sregex_iterator(pdf.begin(), pdf.end(), stream);
+         it != std::sregex_iterator(); ++it) {
+      size_t start = static_cast<size_t>(it->position(0) + it->length(0));
+      size_t length = std::stoul((*it)[1]);
+      EXPECT_EQ(pdf.compare(start + length, 10, "\nendstream"), 0);
+      EXPECT_EQ((*it)[2].matched, streams == Streams::Compressed);
+      ++count;
+    }
+    EXPECT_GE(count, 1);
+    EXPECT_EQ(pdf.find("\\(with parentheses\\) and a back\\\\slash") != std::string::npos,
+              streams == Streams::Plain);
+    EXPECT_EQ(pdf.find("/Title"), std::string::npos);
   }
-  EXPECT_GE(streams, 1);
-  EXPECT_NE(pdf.find("\\(with parentheses\\) and a back\\\\slash"), std::string::npos);
-  EXPECT_EQ(pdf.find("/Title"), std::string::npos);
 }
 
 TEST(PageLayout, TextStaysInsideTheMarginsAndFlowsOntoNewPages) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <utility>
 
+#include "channel/masking.h"
 #include "job/command_line.h"
 
 namespace vorlen {
@@ -164,6 +165,15 @@ TEST(CommandLine, MaskedLineHidesBothPasswords) {
             u"\"Z:\\nonexistent\\x.exe --server -s \"a\\\"b\" --encrypt  "
             u"--key-bits  40 --user-password=\"***\" --owner-password=\"***\" "
             u"\"in\"");
+  // The same fragment in a box's text: whole, cut short after a password
+  // began, and with no password in it at all.
+  const Text prompt = u"Could not start: ";
+  EXPECT_EQ(MaskPasswordsIn(prompt + command.line, s.encryptArgs), prompt + command.masked);
+  const Text cut = prompt + command.line.substr(0, command.line.find(u"Owner") + 3) + u"\u2026";
+  const Text shown = MaskPasswordsIn(cut, s.encryptArgs);
+  EXPECT_EQ(shown.find(u"Secret"), Text::npos) << ToUtf8(shown);
+  EXPECT_TRUE(shown.ends_with(u"--owner-password=\"***\" \u2026")) << ToUtf8(shown);
+  EXPECT_EQ(MaskPasswordsIn(u"retV = 0", s.encryptArgs), u"retV = 0");
 }
 
 }  // namespace
