@@ -61,6 +61,13 @@ for arch in "${arches[@]}"; do
   convert vorlen-example.exe "$work/unbound.pdf"
   code=$?
   [ $code = 4 ] || fail "$arch: the C++ client without a manifest: exit $code (4 expected)"
+  # The README's first conversion from the zip, as it prints it: relative
+  # paths from the zip's folder, and the converter found beside the client.
+  rm -f "$work/sample.pdf"
+  (cd "$work" && env -u VORLEN_CONVERTER "$run" "$arch\vorlen-convert.exe" --html 'examples\sample.html' \
+    sample.pdf >/dev/null 2>&1)
+  code=$?
+  [ $code = 0 ] && [ -s "$work/sample.pdf" ] || fail "$arch: the README's first conversion from the zip: exit $code"
   side_by_side >"$dir/vorlen-example.exe.manifest"
   for layout in folder subfolder; do
     if [ $layout = subfolder ]; then
