@@ -115,7 +115,7 @@ clients() {
 
 powershell() {
   publish "$here/powershell/VorlenPowerShell.csproj" pwsh || { fail "publishing the PowerShell host"; return; }
-  pwsh() { wine "$out/pwsh/vorlen-pwsh.exe" -NoProfile -NonInteractive "$@" 2>&1 | tr -d '\r'; }
+  pwsh() { wine "$out/pwsh/vorlen-pwsh.exe" "$@" 2>&1 | tr -d '\r'; }
   local script output
   script=$(windows "$source/examples/vorlen.ps1")
   rm -f "$work/sample.pdf"
