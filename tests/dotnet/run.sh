@@ -25,7 +25,7 @@ case $what in
   *) echo "$usage" >&2; exit 2 ;;
 esac
 out=$build/dotnet/$what
-export NUGET_PACKAGES=$build/tools/nuget VorlenDotnetBuild=$build/dotnet/msbuild
+export NUGET_PACKAGES=$build/tools/nuget
 export DOTNET_CLI_TELEMETRY_OPTOUT=1 DOTNET_NOLOGO=1 DOTNET_SKIP_FIRST_TIME_EXPERIENCE=1
 mkdir -p "$out"
 
@@ -48,7 +48,10 @@ publish() {
       -print0 | sort -z | xargs -0 sha256sum) | sha256sum)
   if [ -f "$target.stamp" ] && [ "$(cat "$target.stamp")" = "$stamp" ]; then return 0; fi
   rm -rf "$target" "$target.stamp"
-  if dotnet publish "$project" -c Release -r "$rid" -o "$target" -p:RestoreLockedMode=true >"$target.log" 2>&1; then
+  # What the build makes stays in the build folder, not beside the sources.
+  local objects=$build/dotnet/msbuild/$2
+  if dotnet publish "$project" -c Release -r "$rid" -o "$target" -p:RestoreLockedMode=true \
+    -p:BaseIntermediateOutputPath="$objects/obj/" -p:BaseOutputPath="$objects/bin/" >"$target.log" 2>&1; then
     echo "$stamp" >"$target.stamp"
   else
     tail -20 "$target.log"
