@@ -36,7 +36,8 @@ namespace Vorlen.ClientTests
             catch (Exception e)
             {
                 failed++;
-                string why = e is CheckFailed ? e.Message : e.ToString();
+                // One line per test, whatever the failure holds.
+                string why = Describe(e).Replace("\r", "").Replace("\n", " / ");
                 Console.WriteLine($"FAIL: {name}: {why}");
             }
         }
