@@ -64,8 +64,9 @@ for arch in "${arches[@]}"; do
   # The README's first conversion from the zip, as it prints it: relative
   # paths from the zip's folder, and the converter found beside the client.
   rm -f "$work/sample.pdf"
-  (cd "$work" && env -u VORLEN_CONVERTER "$run" "$arch\vorlen-convert.exe" --html 'examples\sample.html' \
-    sample.pdf >/dev/null 2>&1)
+  # A box left open would hang the run: the timeout ends it.
+  (cd "$work" && env -u VORLEN_CONVERTER timeout -k 5 120 "$run" "$arch\vorlen-convert.exe" --html \
+    'examples\sample.html' sample.pdf >/dev/null 2>&1)
   code=$?
   [ $code = 0 ] && [ -s "$work/sample.pdf" ] || fail "$arch: the README's first conversion from the zip: exit $code"
   side_by_side >"$dir/vorlen-example.exe.manifest"
