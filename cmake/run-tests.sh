@@ -7,6 +7,8 @@
 # Where neither route works the win32 tree is skipped with its reason, and
 # every 32-bit step that does not run says "skipped (32-bit)": the summary
 # counts those lines per tree. The counts come from CTest's JUnit files.
+# With the win64 tree, the .NET and PowerShell 7 clients follow, a summary
+# line each (tests/dotnet/run.sh).
 # A Windows tree runs its failed tests a second time: a Wine process that
 # meets its server at the wrong moment can end at once, silent, before the
 # program runs. A test that passes only on its second run still counts as
@@ -91,6 +93,30 @@ for tree in "$@"; do
     summary+=("$label: no CTest summary (see above)")
   fi
 done
+# The .NET and PowerShell 7 clients of the Windows trees' DLLs (tests/dotnet):
+# a line each, skipped with its reason where the .NET SDK or 32-bit .NET
+# cannot run.
+case " $* " in *" win64 "*)
+  for what in x64 x86 powershell; do
+    label=".NET $what" tree=win64
+    [ "$what" = x86 ] && tree=win32
+    [ "$what" = powershell ] && label="PowerShell 7 (64-bit)"
+    case " $* " in *" $tree "*) ;; *) continue ;; esac
+    echo "== tests: $label"
+    bash "$here/../tests/dotnet/run.sh" "$build" "$what" | tee "$work/dotnet-$what"
+    last=$(tail -n 1 "$work/dotnet-$what")
+    case $last in
+      skipped:*) summary+=("$label: SKIPPED, ${last#skipped: }") ;;
+      *" passed, "*" failed")
+        read -r p _ f _ <<<"$last"
+        passed=$((passed + p)) failed=$((failed + f))
+        [ "$f" = 0 ] || status=1
+        summary+=("$label: $last") ;;
+      *) status=1 summary+=("$label: no summary (see above)") ;;
+    esac
+  done ;;
+esac
+
 echo
 printf '%s\n' "${summary[@]}"
 echo "total: $passed passed, $failed failed"
