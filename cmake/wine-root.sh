@@ -20,7 +20,12 @@ if [ "${VORLEN_WINE_ROOT_NAMESPACE:-}" != "$root" ]; then
     echo "wine-root.sh: no Wine root at $root (make setup makes it)" >&2
     exit 127
   fi
-  VORLEN_WINE_ROOT_NAMESPACE=$root exec unshare --mount --propagation private bash "$0" "$root" "$dirs" "$@"
+  # Private propagation keeps the binds below from reaching the host. It is
+  # set on /, which inside a chroot is no mount point: there the mounts are
+  # the chroot's to begin with, and stay as they are.
+  propagation=private
+  mountpoint -q / || propagation=unchanged
+  VORLEN_WINE_ROOT_NAMESPACE=$root exec unshare --mount --propagation $propagation bash "$0" "$root" "$dirs" "$@"
 fi
 unset VORLEN_WINE_ROOT_NAMESPACE
 
