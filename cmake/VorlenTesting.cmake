@@ -36,10 +36,11 @@ if(VORLEN_WINDOWS)
   if(VORLEN_WINE_ROOT)
     # One small program per Wine program, each entering the root with the
     # source folder and the build trees seen at the same paths.
-    set(dirs ${PROJECT_SOURCE_DIR} ${binary})
+    set(dirs ${PROJECT_SOURCE_DIR})
     if(NOT trees STREQUAL "/")
       list(APPEND dirs ${trees})
     endif()
+    list(APPEND dirs ${binary})
     list(JOIN dirs : dirs)
     foreach(program wine wine64 wineserver)
       file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/wine-root/${program} @ONLY CONTENT

@@ -39,9 +39,18 @@ bind /tmp --rbind
 # A proc of its own where the kernel allows one; in a user namespace that owns
 # no process namespace (the qemu route), the host's.
 mount -t proc proc "$root/proc" 2>/dev/null || mount --rbind /proc "$root/proc"
+# A folder inside one already bound needs no bind of its own (each costs a
+# mount, and a call makes several).
 IFS=: read -r -a folders <<<"$dirs"
+bound=()
 for folder in "${folders[@]}"; do
-  [ -n "$folder" ] && [ -d "$folder" ] && bind "$folder"
+  [ -n "$folder" ] && [ -d "$folder" ] || continue
+  folder=$(cd "$folder" && pwd -P)
+  for outer in "${bound[@]}"; do
+    case $folder/ in "$outer"/*) continue 2 ;; esac
+  done
+  bind "$folder"
+  bound+=("$folder")
 done
 wd=$PWD
 [ -d "$root$wd" ] || wd=/
