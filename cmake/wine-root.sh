@@ -25,7 +25,11 @@ if [ "${VORLEN_WINE_ROOT_NAMESPACE:-}" != "$root" ]; then
   # the chroot's to begin with, and stay as they are.
   propagation=private
   mountpoint -q / || propagation=unchanged
-  VORLEN_WINE_ROOT_NAMESPACE=$root exec unshare --mount --propagation $propagation bash "$0" "$root" "$dirs" "$@"
+  # Another user than root enters through a user namespace of its own.
+  user=()
+  [ "$(id -u)" = 0 ] || user=(--user --map-root-user)
+  VORLEN_WINE_ROOT_NAMESPACE=$root exec unshare "${user[@]}" --mount --propagation $propagation \
+    bash "$0" "$root" "$dirs" "$@"
 fi
 unset VORLEN_WINE_ROOT_NAMESPACE
 
