@@ -22,7 +22,7 @@ packages=(cmake make g++ g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 mingw-w6
 if [ "$mode" = test ]; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 googletest libgtest-dev libbenchmark-dev
     clang clang-format libclang-rt-14-dev wixl msitools osslsigncode openssl zip libxml2-utils
-    mmdebstrap)
+    mmdebstrap locales)
 fi
 missing=()
 for p in "${packages[@]}"; do
