@@ -46,7 +46,7 @@ update() {
   done
   rm -f "$log"
   echo "setup: some package indexes could not be read; installing from the rest:" >&2
-  printf '  %s\n' "$failed_indexes" >&2
+  sed 's/^/  /' <<<"$failed_indexes" >&2
 }
 
 if [ ${#missing[@]} -gt 0 ]; then
@@ -68,7 +68,7 @@ if [ ${#missing[@]} -gt 0 ]; then
     done
     if [ ${#failed[@]} -gt 0 ]; then
       echo "setup: could not install ${failed[*]}" >&2
-      [ -z "$failed_indexes" ] || { echo "setup: these package indexes could not be read:" >&2; printf '  %s\n' "$failed_indexes" >&2; }
+      [ -z "$failed_indexes" ] || { echo "setup: these package indexes could not be read:" >&2; sed 's/^/  /' <<<"$failed_indexes" >&2; }
       exit 1
     fi
   fi
