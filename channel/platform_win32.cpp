@@ -4,13 +4,13 @@
 // the ANSI code page; the program's name and the log cross as UTF-16.
 #include <windows.h>
 
-#include <memory>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "channel/platform.h"
+#include "channel/unique_handle_win32.h"
 #include "channel/watched_pipe_win32.h"
 #include "channel/windows_arguments.h"
 
@@ -99,7 +99,7 @@ bool InSessionZero() {
   if (ProcessIdToSessionId(GetCurrentProcessId(), &session)) return session == 0;
   HANDLE opened = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return false;
-  const std::unique_ptr<void, decltype(&CloseHandle)> token(opened, &CloseHandle);
+  const win32::UniqueHandle token(opened);
   DWORD size = 0;
   return GetTokenInformation(token.get(), TokenSessionId, &session, sizeof session, &size) &&
          session == 0;
@@ -169,7 +169,7 @@ Launch BatchLaunch(const Text& batchFile, const Text& asHanded) {
 bool ImpersonatesWithoutAccess() {
   HANDLE opened = nullptr;
   if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &opened)) return false;
-  const std::unique_ptr<void, decltype(&CloseHandle)> token(opened, &CloseHandle);
+  const win32::UniqueHandle token(opened);
   SECURITY_IMPERSONATION_LEVEL level = SecurityAnonymous;
   DWORD size = 0;
   return GetTokenInformation(token.get(), TokenImpersonationLevel, &level, sizeof level, &size) &&
@@ -196,14 +196,16 @@ bool CreateAnonymousPipe(SECURITY_ATTRIBUTES& attributes, HANDLE& readEnd, HANDL
   if (::CreatePipe(&readEnd, &writeEnd, &attributes, 0)) return true;
   const DWORD error = GetLastError();
   AnonymousPipe pipe{attributes};
-  HANDLE thread = nullptr;
-  if (!ImpersonatesWithoutAccess() ||
-      (thread = CreateThread(nullptr, 0, MakeAnonymousPipe, &pipe, 0, nullptr)) == nullptr) {
+  if (!ImpersonatesWithoutAccess()) {
     SetLastError(error);
     return false;
   }
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
+  const win32::UniqueHandle thread(CreateThread(nullptr, 0, MakeAnonymousPipe, &pipe, 0, nullptr));
+  if (!thread) {
+    SetLastError(error);
+    return false;
+  }
+  WaitForSingleObject(thread.get(), INFINITE);
   readEnd = pipe.read;
   writeEnd = pipe.write;
   SetLastError(pipe.error);

@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "channel/unique_handle_win32.h"
+
 namespace vorlen::win32 {
 namespace {
 
@@ -29,12 +31,6 @@ Registry& Watches() {
   static Registry registry;
   return registry;
 }
-
-struct HandleCloser {
-  using pointer = HANDLE;
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
 // CreateNamedPipe and CreateFile fail with INVALID_HANDLE_VALUE, not null.
 UniqueHandle Owning(HANDLE handle) {
